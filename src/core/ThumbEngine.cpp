@@ -1,0 +1,235 @@
+#include "ThumbEngine.h"
+
+#include "ImageThumbnailer.h"
+#include "OfficeInstallation.h"
+#include "PDFThumbnailer.h"
+#include "TextThumbnailer.h"
+#include "WorkerApartment.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QMutexLocker>
+
+#include <algorithm>
+
+namespace {
+
+QMap<qint32, Thumbnailer*> standardProducers()
+{
+    QMap<qint32, Thumbnailer*> producers;
+    producers.insert(Picture, new ImageThumbnailer);
+    producers.insert(Pdf, new PDFThumbnailer);
+    producers.insert(Text, new TextThumbnailer);
+    return producers;
+}
+
+// Only regular files are handed on: opening a FIFO or a device would block the worker.
+bool isRegularFile(const QFileInfo& info)
+{
+    return info.exists() && info.isFile();
+}
+
+} // namespace
+
+bool isExcelAvailable()
+{
+    return OfficeInstallation::system().calcAvailable();
+}
+
+bool isPowerPointAvailable()
+{
+    return OfficeInstallation::system().impressAvailable();
+}
+
+bool isWordAvailable()
+{
+    return OfficeInstallation::system().writerAvailable();
+}
+
+ThumbEngine::ThumbEngine()
+    : ThumbEngine(standardProducers())
+{
+}
+
+ThumbEngine::ThumbEngine(const QMap<qint32, Thumbnailer*>& producers)
+    : QThread(nullptr)
+    , producers(producers)
+{
+    qRegisterMetaType<Thumbnailer::tThumbnailPages>("Thumbnailer::tThumbnailPages");
+}
+
+ThumbEngine::~ThumbEngine()
+{
+    quit();
+}
+
+void ThumbEngine::setPdf2PngPath(const QString& path)
+{
+    for (Thumbnailer* producer : qAsConst(producers))
+        producer->setPdf2PngPath(path);
+}
+
+void ThumbEngine::startJob(const ThumbJob& newJob)
+{
+    QMutexLocker lock(&mutex);
+    pendingJob = newJob;
+    stopRequested = false;
+    // Seen by a job still running after a stop: it ends, and this one starts right after.
+    jobPending = true;
+    jobReady.wakeOne();
+}
+
+void ThumbEngine::stop()
+{
+    stopRequested = true;
+}
+
+void ThumbEngine::quit()
+{
+    {
+        QMutexLocker lock(&mutex);
+        quitRequested = true;
+        jobReady.wakeOne();
+    }
+    wait();
+    releaseProducers();
+}
+
+bool ThumbEngine::isStopping() const
+{
+    return stopRequested || jobPending;
+}
+
+void ThumbEngine::releaseProducers()
+{
+    qDeleteAll(producers);
+    producers.clear();
+}
+
+void ThumbEngine::applySettings()
+{
+    static const qint32 order[] = {Excel, PowerPoint, Word, Picture, Pdf, Text};
+    for (qint32 family : order) {
+        if (Thumbnailer* producer = producers.value(family))
+            producer->setSettings(job.settings.value(family, ThumbSettings()));
+    }
+}
+
+void ThumbEngine::run()
+{
+    initializeWorkerApartment();
+    if (auto* text = qobject_cast<TextThumbnailer*>(producers.value(Text)))
+        text->prepare();
+
+    while (!quitRequested) {
+        {
+            QMutexLocker lock(&mutex);
+            while (!jobPending && !quitRequested)
+                jobReady.wait(&mutex);
+            if (quitRequested)
+                break;
+            // The producers are idle here, so their settings can be replaced.
+            job = pendingJob;
+            jobPending = false;
+            currentFile.clear();
+            applySettings();
+        }
+
+        QSet<QString> files;
+        if (gatherFiles(files)) {
+            for (const QString& path : qAsConst(files)) {
+                if (isStopping())
+                    break;
+                processFile(path);
+            }
+        }
+        if (!quitRequested)
+            emit sigDone(isStopping() ? KStopped : KFinished);
+    }
+
+    for (Thumbnailer* producer : qAsConst(producers))
+        producer->releaseWorkerResources();
+}
+
+bool ThumbEngine::gatherFiles(QSet<QString>& files)
+{
+    for (const QString& path : qAsConst(job.paths)) {
+        if (isStopping())
+            return false;
+        const QFileInfo info(path);
+        if (isRegularFile(info))
+            files.insert(path);
+        else if (info.isDir())
+            scanFolder(path, files);
+    }
+    if (isStopping())
+        return false;
+    emit sigStatus(KNumFiles, files.size());
+    if (isStopping())
+        return false;
+    return !job.paths.isEmpty();
+}
+
+void ThumbEngine::scanFolder(const QString& folder, QSet<QString>& files)
+{
+    QDirIterator it(folder, job.recursive ? QDirIterator::Subdirectories
+                                          : QDirIterator::NoIteratorFlags);
+    while (it.hasNext()) {
+        if (isStopping())
+            return;
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        if (info.isDir() || !isRegularFile(info))
+            continue;
+        const QString suffix = info.suffix();
+        const bool wanted = std::any_of(job.extensions.cbegin(), job.extensions.cend(),
+                                        [&suffix](const QString& extension) {
+                                            return suffix.compare(extension, Qt::CaseInsensitive) == 0;
+                                        });
+        if (wanted) {
+            const QString path = info.absoluteFilePath();
+            emit sigStatus(KFileFound, path);
+            files.insert(path);
+        }
+    }
+}
+
+qint32 ThumbEngine::typeForSuffix(const QString& suffix)
+{
+    auto cached = suffixCache.constFind(suffix);
+    if (cached != suffixCache.constEnd())
+        return cached.value();
+    qint32 family = NoType;
+    for (auto it = producers.cbegin(); it != producers.cend(); ++it) {
+        if (it.value()->supportedExtensions().contains(suffix)) {
+            family = it.key();
+            break;
+        }
+    }
+    suffixCache.insert(suffix, family);
+    return family;
+}
+
+void ThumbEngine::processFile(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const qint32 family = typeForSuffix(suffix);
+    currentFile = QDir::toNativeSeparators(path);
+    emit sigStatus(KCurrentFile, currentFile);
+
+    Thumbnailer* producer = producers.value(family);
+    if (!producer) {
+        qDebug() << "ThumbEngine::run" << " no producer for " << currentFile;
+        return;
+    }
+    QFile file(currentFile);
+    const Thumbnailer::tThumbnailPages pages = producer->generate(file);
+
+    ThumbnailFiles result;
+    for (auto it = pages.cbegin(); it != pages.cend(); ++it)
+        result[currentFile].insert(it.value());
+    if (!result.isEmpty())
+        emit sigGenerated(result);
+}

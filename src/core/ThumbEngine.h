@@ -1,0 +1,84 @@
+#pragma once
+
+#include "ThumbJob.h"
+#include "Thumbnailer.h"
+
+#include <QHash>
+#include <QMap>
+#include <QMutex>
+#include <QSet>
+#include <QThread>
+#include <QVariant>
+#include <QWaitCondition>
+
+#include <atomic>
+
+// The one worker thread: gathers a job's files and hands each to its producer.
+class ThumbEngine : public QThread
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(ThumbEngine)
+
+public:
+    enum SigStatus : qint32 {
+        KNumFiles = 0,
+        KCurrentFile = 1,
+        KFileFound = 2
+    };
+    Q_ENUM(SigStatus)
+
+    enum ThumbStatus : qint32 {
+        KFinished = 0,
+        KStopped = 1
+    };
+    Q_ENUM(ThumbStatus)
+
+    typedef QMap<QString, QSet<QString>> ThumbnailFiles;
+
+    ThumbEngine();
+    // Runs with the given producers instead of the standard set; takes ownership.
+    explicit ThumbEngine(const QMap<qint32, Thumbnailer*>& producers);
+    ~ThumbEngine() override;
+
+    void setPdf2PngPath(const QString& path);
+    void startJob(const ThumbJob& newJob);
+    void stop();
+    // Ends the worker (after the file in hand), waits for it, then releases the producers.
+    void quit();
+
+signals:
+    void sigStatus(ThumbEngine::SigStatus status, QVariant data);
+    void sigGenerated(ThumbEngine::ThumbnailFiles files);
+    void sigDone(ThumbEngine::ThumbStatus status);
+
+protected:
+    void run() override;
+
+private:
+    void applySettings();
+    bool gatherFiles(QSet<QString>& files);
+    void scanFolder(const QString& folder, QSet<QString>& files);
+    qint32 typeForSuffix(const QString& suffix);
+    void processFile(const QString& path);
+    void releaseProducers();
+    // The running job must end: stop was asked for, or a newer job is waiting.
+    bool isStopping() const;
+
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> quitRequested{false};
+    QMutex mutex;
+    QWaitCondition jobReady;
+    ThumbJob job;
+    QMap<qint32, Thumbnailer*> producers;
+    QHash<QString, qint32> suffixCache;
+    QString currentFile;
+    ThumbJob pendingJob;                 // handed over under mutex
+    std::atomic<bool> jobPending{false}; // written under mutex, polled without it
+};
+
+bool isExcelAvailable();
+bool isPowerPointAvailable();
+bool isWordAvailable();
+
+Q_DECLARE_METATYPE(ThumbEngine::ThumbnailFiles)
+Q_DECLARE_METATYPE(Thumbnailer::tThumbnailPages)

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+
+// A QProcess whose child leads a process group of its own, so that the child and
+// everything it spawns can be ended together.
+class GroupProcess : public QProcess
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(GroupProcess)
+
+public:
+    explicit GroupProcess(QObject* parent = nullptr);
+    ~GroupProcess() override;
+
+    // SIGKILL to the child's whole process group, then reaps the child.
+    void killGroup();
+
+    struct Result
+    {
+        bool started = false;
+        bool timedOut = false;
+        int exitCode = -1;
+    };
+    // Runs program with args (no shell) and waits at most timeoutMs for it to end; on
+    // time-out the whole group is killed.
+    static Result run(const QString& program, const QStringList& args, int timeoutMs);
+
+protected:
+    void setupChildProcess() override;
+};

@@ -1,0 +1,5 @@
+#include "WorkerApartment.h"
+
+void initializeWorkerApartment()
+{
+}

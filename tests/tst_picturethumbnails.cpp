@@ -1,0 +1,388 @@
+#include "ImageThumbnailer.h"
+#include "LogCapture.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <zlib.h>
+
+// Scaling and saving thumbnails, and the picture producer.
+class TestPictureThumbnails : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void scaling_data();
+    void scaling();
+    void formats_data();
+    void formats();
+    void everyPictureSuffix_data();
+    void everyPictureSuffix();
+    void refused_data();
+    void refused();
+    void exifOrientation_data();
+    void exifOrientation();
+    void truncatedJpeg();
+    void replacesExistingThumbnail();
+    void producer_data();
+    void producer();
+
+private:
+    QString fixture(const QString& name, const QSize& size, const char* format = "PNG");
+    ThumbSettings settings(int width, int height, bool keep, int format = 2) const;
+
+    QTemporaryDir dir;
+};
+
+// Left half red, right half blue: orientation and scaling stay visible.
+static QImage sample(const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, size.width() / 2, size.height(), Qt::red);
+    painter.fillRect(size.width() / 2, 0, size.width() - size.width() / 2, size.height(), Qt::blue);
+    return image;
+}
+
+QString TestPictureThumbnails::fixture(const QString& name, const QSize& size, const char* format)
+{
+    const QString path = dir.filePath(name);
+    QImageWriter writer(path, format);
+    if (!writer.write(sample(size)))
+        return QString();
+    return path;
+}
+
+ThumbSettings TestPictureThumbnails::settings(int width, int height, bool keep, int format) const
+{
+    ThumbSettings s;
+    s.width = width;
+    s.height = height;
+    s.keepAspectRatio = keep;
+    s.outputFormat = ThumbSettings::tOutFormat(format);
+    s.nameFormat = QStringLiteral("thumbnail_[NAME]_[PAGE]");
+    s.setOutputFolder(dir.filePath(QStringLiteral("out")));
+    return s;
+}
+
+void TestPictureThumbnails::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
+}
+
+class Saver : public ImageThumbnailer
+{
+};
+
+void TestPictureThumbnails::scaling_data()
+{
+    QTest::addColumn<QSize>("source");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("box");
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<QSize>("expected");
+    QTest::addRow("keep aspect covers the box") << QSize(1000, 500) << QByteArray("PNG") << QSize(200, 200) << true << QSize(400, 200);
+    QTest::addRow("ignore aspect stretches") << QSize(1000, 500) << QByteArray("PNG") << QSize(200, 200) << false << QSize(200, 200);
+    QTest::addRow("jpeg decoded scaled, keep") << QSize(1000, 500) << QByteArray("JPEG") << QSize(200, 200) << true << QSize(400, 200);
+    QTest::addRow("jpeg decoded scaled, ignore") << QSize(1000, 500) << QByteArray("JPEG") << QSize(200, 150) << false << QSize(200, 150);
+    QTest::addRow("jpeg odd size, keep") << QSize(4000, 3000) << QByteArray("JPEG") << QSize(200, 200) << true << QSize(266, 200);
+    QTest::addRow("small picture is enlarged") << QSize(50, 100) << QByteArray("PNG") << QSize(200, 200) << true << QSize(200, 400);
+    QTest::addRow("small jpeg is enlarged") << QSize(50, 100) << QByteArray("JPEG") << QSize(200, 200) << false << QSize(200, 200);
+}
+
+void TestPictureThumbnails::scaling()
+{
+    QFETCH(QSize, source);
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, box);
+    QFETCH(bool, keep);
+    QFETCH(QSize, expected);
+    const QString path = fixture(QStringLiteral("scale.") + QString::fromLatin1(format).toLower(), source, format);
+    QVERIFY(!path.isEmpty());
+    Saver saver;
+    saver.setSettings(settings(box.width(), box.height(), keep));
+    const QString target = dir.filePath(QStringLiteral("out/scaled.png"));
+    QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::OutPng));
+    const QImage result(target);
+    QCOMPARE(result.size(), expected);
+    // Left still red, right still blue.
+    const QColor left = result.pixelColor(result.width() / 8, result.height() / 2);
+    const QColor right = result.pixelColor(result.width() * 7 / 8, result.height() / 2);
+    QVERIFY2(left.red() > 200 && left.blue() < 60, qPrintable(left.name()));
+    QVERIFY2(right.blue() > 200 && right.red() < 60, qPrintable(right.name()));
+}
+
+void TestPictureThumbnails::formats_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addRow("bmp") << 0 << QByteArray("bmp");
+    QTest::addRow("jpeg") << 1 << QByteArray("jpeg");
+    QTest::addRow("png") << 2 << QByteArray("png");
+    QTest::addRow("out of range writes png") << 7 << QByteArray("png");
+}
+
+void TestPictureThumbnails::formats()
+{
+    QFETCH(int, format);
+    QFETCH(QByteArray, written);
+    const QString path = fixture(QStringLiteral("format.png"), QSize(300, 300));
+    Saver saver;
+    saver.setSettings(settings(100, 100, true, format));
+    // The extension does not decide the format; the content must.
+    const QString target = dir.filePath(QStringLiteral("out/format.thumb"));
+    QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::tOutFormat(format)));
+    QImageReader reader(target);
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), written);
+    QCOMPARE(reader.read().size(), QSize(100, 100));
+}
+
+void TestPictureThumbnails::everyPictureSuffix_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QByteArray>("writer");
+    const QList<QPair<QString, QByteArray>> rows = {
+        {"bmp", "BMP"},  {"dib", "BMP"},  {"jpg", "JPEG"}, {"jpeg", "JPEG"}, {"jpe", "JPEG"},
+        {"jif", "JPEG"}, {"jfif", "JPEG"}, {"jfi", "JPEG"}, {"png", "PNG"},  {"ppm", "PPM"},
+        {"pgm", "PGM"},  {"pbm", "PBM"},  {"pnm", "PPM"},  {"xbm", "XBM"},  {"xpm", "XPM"},
+        {"tiff", "TIFF"}, {"tif", "TIFF"}, {"gif", "GIF"}};
+    for (const auto& row : rows)
+        QTest::addRow("%s", qPrintable(row.first)) << row.first << row.second;
+}
+
+// A 2 x 2 GIF, made by hand: Qt reads GIF but cannot write it.
+static const unsigned char TinyGif[] = {
+    0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x02, 0x00, 0x02, 0x00, 0x80, 0x00, 0x00, 0xff, 0x00,
+    0x00, 0x00, 0x00, 0xff, 0x2c, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0x02,
+    0x03, 0x44, 0x02, 0x05, 0x00, 0x3b};
+
+void TestPictureThumbnails::everyPictureSuffix()
+{
+    QFETCH(QString, suffix);
+    QFETCH(QByteArray, writer);
+    const QString name = QStringLiteral("every.") + suffix;
+    QString path;
+    if (writer == "GIF") {
+        path = dir.filePath(name);
+        QFile gif(path);
+        QVERIFY(gif.open(QIODevice::WriteOnly));
+        gif.write(reinterpret_cast<const char*>(TinyGif), sizeof TinyGif);
+    } else {
+        path = fixture(name, QSize(64, 48), writer.constData());
+    }
+    QVERIFY2(!path.isEmpty(), "Qt cannot write this format: are the image plugins installed?");
+    ImageThumbnailer producer;
+    QVERIFY(producer.supportedExtensions().contains(suffix));
+    producer.setSettings(settings(32, 32, false));
+    QFile file(path);
+    const auto pages = producer.generate(file);
+    QCOMPARE(pages.keys(), QList<qint32>{1});
+    QCOMPARE(QImage(pages.value(1)).size(), QSize(32, 32));
+}
+
+// A PNG whose header claims width x height, with a valid checksum.
+static QByteArray pngClaiming(quint32 width, quint32 height)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    sample(QSize(4, 4)).save(&buffer, "PNG");
+    // Signature (8), chunk length (4), "IHDR" (4), then width and height.
+    auto put = [&png](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            png[at + i] = char((v >> (24 - 8 * i)) & 0xff);
+    };
+    put(16, width);
+    put(20, height);
+    const quint32 crc = crc32(0, reinterpret_cast<const Bytef*>(png.constData() + 12), 17);
+    put(29, crc);
+    return png;
+}
+
+void TestPictureThumbnails::refused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QStringList>("expectedErrors");
+    QTest::addRow("missing source") << "missing.png" << QByteArray() << "out/t.png"
+                                    << QStringList{" img.isNull()  ", " saveImage "};
+    QTest::addRow("not a picture") << "text.png" << QByteArray("hello") << "out/t.png"
+                                   << QStringList{" img.isNull()  ", " saveImage "};
+    QTest::addRow("header claims 50000 x 50000") << "huge.png" << pngClaiming(50000, 50000)
+                                                 << "out/t.png"
+                                                 << QStringList{" img.isNull()  ", " saveImage "};
+    QTest::addRow("missing target folder") << "ok.png" << QByteArray() << "nowhere/t.png"
+                                           << QStringList{" saveImage "};
+}
+
+void TestPictureThumbnails::refused()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, target);
+    QFETCH(QStringList, expectedErrors);
+    QString path = dir.filePath(name);
+    if (name == QLatin1String("ok.png")) {
+        path = fixture(name, QSize(10, 10));
+    } else if (!content.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    Saver saver;
+    saver.setSettings(settings(100, 100, true));
+    const QString targetPath = dir.filePath(target);
+    LogCapture log;
+    QVERIFY(!saver.saveThumbnail(path, targetPath, ThumbSettings::OutPng));
+    QVERIFY(!QFile::exists(targetPath));
+    const QStringList errors = log.errors();
+    QCOMPARE(errors.size(), expectedErrors.size());
+    for (int i = 0; i < errors.size(); ++i) {
+        QVERIFY2(errors.at(i).contains(QStringLiteral("Thumbnailer::saveThumbnail")), qPrintable(errors.at(i)));
+        QVERIFY2(errors.at(i).contains(expectedErrors.at(i)), qPrintable(errors.at(i)));
+    }
+    // Nothing but our own lines: the huge image never reached the decoder.
+    QCOMPARE(log.lines().size(), errors.size());
+}
+
+// A JPEG with an EXIF orientation tag inserted after its start marker.
+static QByteArray jpegWithOrientation(const QImage& image, quint16 orientation)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 95);
+    const unsigned char app1[] = {
+        0xff, 0xe1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0x00, 0x00,   // marker, length 34, "Exif"
+        'I', 'I', 0x2a, 0x00, 0x08, 0x00, 0x00, 0x00,             // little-endian TIFF header
+        0x01, 0x00,                                               // one entry
+        0x12, 0x01, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00,           // Orientation, SHORT, 1
+        quint8(orientation), 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00};                                  // no next IFD
+    jpeg.insert(2, reinterpret_cast<const char*>(app1), sizeof app1);
+    return jpeg;
+}
+
+void TestPictureThumbnails::exifOrientation_data()
+{
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<QSize>("expected");
+    QTest::addRow("upright, keep aspect") << true << QSize(100, 200);
+    QTest::addRow("upright, stretched") << false << QSize(100, 100);
+}
+
+void TestPictureThumbnails::exifOrientation()
+{
+    QFETCH(bool, keep);
+    QFETCH(QSize, expected);
+    // Stored 400 x 200 with red on the left; orientation 6 turns it clockwise, so the
+    // upright picture is 200 x 400 with red on top.
+    const QString path = dir.filePath(QStringLiteral("turned.jpg"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(jpegWithOrientation(sample(QSize(400, 200)), 6));
+    file.close();
+    Saver saver;
+    saver.setSettings(settings(100, 100, keep));
+    const QString target = dir.filePath(QStringLiteral("out/turned.png"));
+    QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::OutPng));
+    const QImage result(target);
+    QCOMPARE(result.size(), expected);
+    const QColor top = result.pixelColor(result.width() / 2, result.height() / 8);
+    const QColor bottom = result.pixelColor(result.width() / 2, result.height() * 7 / 8);
+    QVERIFY2(top.red() > 200 && top.blue() < 60, qPrintable(top.name()));
+    QVERIFY2(bottom.blue() > 200 && bottom.red() < 60, qPrintable(bottom.name()));
+}
+
+void TestPictureThumbnails::truncatedJpeg()
+{
+    // A JPEG cut in the middle of its data still gives a thumbnail of the right size:
+    // the decoder fills the missing part, as viewers show it.
+    const QString whole = fixture(QStringLiteral("whole.jpg"), QSize(800, 600), "JPEG");
+    QFile source(whole);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    const QString path = dir.filePath(QStringLiteral("truncated.jpg"));
+    QFile cut(path);
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes.left(bytes.size() / 2));
+    cut.close();
+    Saver saver;
+    saver.setSettings(settings(200, 200, true));
+    const QString target = dir.filePath(QStringLiteral("out/truncated.png"));
+    QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::OutPng));
+    QCOMPARE(QImage(target).size(), QSize(266, 200));
+}
+
+void TestPictureThumbnails::replacesExistingThumbnail()
+{
+    const QString path = fixture(QStringLiteral("replace.png"), QSize(300, 300));
+    const QString target = dir.filePath(QStringLiteral("out/replace.png"));
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(100000, 'x'));
+    old.close();
+    Saver saver;
+    saver.setSettings(settings(50, 50, true));
+    QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::OutPng));
+    QCOMPARE(QImage(target).size(), QSize(50, 50));
+}
+
+void TestPictureThumbnails::producer_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("picture");
+    QTest::addColumn<int>("pageStart");
+    QTest::addColumn<QString>("expectedName");
+    QTest::addRow("png picture") << "photo.png" << true << 1 << "thumbnail_photo_1.png";
+    QTest::addRow("upper-case name kept") << "PHOTO.JPG" << true << 1 << "thumbnail_PHOTO_1.png";
+    QTest::addRow("page range ignored") << "range.png" << true << 3 << "thumbnail_range_1.png";
+    QTest::addRow("no picture data") << "fake.jpg" << false << 1 << QString();
+}
+
+void TestPictureThumbnails::producer()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, picture);
+    QFETCH(int, pageStart);
+    QFETCH(QString, expectedName);
+    QString path = dir.filePath(name);
+    if (picture) {
+        const QByteArray format = name.endsWith(QLatin1String(".JPG")) ? "JPEG" : "PNG";
+        QVERIFY(!fixture(name, QSize(120, 90), format).isEmpty());
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a picture");
+    }
+    ImageThumbnailer producer;
+    ThumbSettings s = settings(60, 60, true);
+    s.pageStart = pageStart;
+    s.pageEnd = pageStart + 2;
+    producer.setSettings(s);
+    QFile file(path);
+    LogCapture log;
+    const Thumbnailer::tThumbnailPages pages = producer.generate(file);
+    if (!picture) {
+        QVERIFY(pages.isEmpty());
+        const QStringList errors = log.errors();
+        QCOMPARE(errors.size(), 3);
+        QVERIFY(errors.at(2).contains(QStringLiteral("ImageThumbnailer::generate")));
+        QVERIFY(errors.at(2).contains(QStringLiteral(" file: ")));
+        return;
+    }
+    QCOMPARE(pages.keys(), QList<qint32>{1});
+    QCOMPARE(pages.value(1), dir.filePath(QStringLiteral("out/")) + expectedName);
+    QCOMPARE(QImage(pages.value(1)).size(), QSize(80, 60));
+}
+
+QTEST_MAIN(TestPictureThumbnails)
+#include "tst_picturethumbnails.moc"
