@@ -1,6 +1,7 @@
 #include "Thumbnailer.h"
 
 #include "GroupProcess.h"
+#include "Names.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -195,25 +196,26 @@ QString Thumbnailer::expandToken(const QString& token, const QFile& file, qint32
 {
     const QString word = token.toUpper();
     const QFileInfo info(file);
-    if (word == QLatin1String("DATE"))
+    using namespace Names::Token;
+    if (word == Date)
         return dateText(QDateTime::currentDateTime());
-    if (word == QLatin1String("NAME"))
+    if (word == Name)
         return info.completeBaseName();
-    if (word == QLatin1String("PAGE"))
+    if (word == Page)
         return QString::number(page);
-    if (word == QLatin1String("TIME"))
+    if (word == Time)
         return timeText(QDateTime::currentDateTime());
-    if (word == QLatin1String("CTIME"))
+    if (word == CreatedTime)
         return timeText(info.birthTime());
-    if (word == QLatin1String("CDATE"))
+    if (word == CreatedDate)
         return dateText(info.birthTime());
-    if (word == QLatin1String("MTIME"))
+    if (word == ModifiedTime)
         return timeText(info.lastModified());
-    if (word == QLatin1String("MDATE"))
+    if (word == ModifiedDate)
         return dateText(info.lastModified());
-    if (word == QLatin1String("FOLDER"))
+    if (word == Folder)
         return QFileInfo(info.absolutePath()).baseName();
-    if (word == QLatin1String("FILESIZE"))
+    if (word == FileSize)
         return sizeText(quint64(info.size()));
     return QString();
 }

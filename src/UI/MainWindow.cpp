@@ -1,0 +1,567 @@
+#include "MainWindow.h"
+#include "ui_MainWindow.h"
+
+#include "AboutDialog.h"
+#include "BuildSettings.h"
+#include "FileManager.h"
+#include "Names.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+const QString DefaultTemplate = QStringLiteral("thumbnail_[NAME]_[PAGE]");
+const QString DefaultFileTypes = QStringLiteral(
+    "xlsx,xlsm,xls,ods,bmp,dib,jpg,jpeg,jpe,jif,jfif,jfi,png,ppm,pgm,pbm,pnm,xbm,xpm,tiff,tif,"
+    "gif,pdf,ppt,pptx,txt,log,ans,asc,csv,nfo,1st,xml,bat,info,doc,docx,rtf,odt,Documents,"
+    "Pictures,Microsoft Word,Microsoft Excel,Microsoft PowerPoint,Text,"
+    "Portable Document Format (PDF)");
+
+namespace Key {
+const QString FileTypes = QStringLiteral("MVSFileTypes");
+const QString LookRecursive = QStringLiteral("MVSLookRecursive");
+const QString Width = QStringLiteral("MVSWidth");
+const QString Height = QStringLiteral("MVSHeight");
+const QString PageStart = QStringLiteral("MVSPStart");
+const QString PageEnd = QStringLiteral("MVSPEnd");
+const QString KeepAspectRatio = QStringLiteral("MVSKeepAspectRatio");
+const QString OutputFormat = QStringLiteral("MVSOutputFormat");
+const QString OutputFolder = QStringLiteral("MVSOutputFolder");
+const QString UseFileFolder = QStringLiteral("MVSUseFileFolder");
+const QString NameFormat = QStringLiteral("MVSNameFormat");
+const QString OfficeWarningDontShow = QStringLiteral("MVSOfficeWarningDontShow");
+} // namespace Key
+
+const QStringList HelpPages = {
+    QStringLiteral("help-introduction-system-requirements.html"),
+    QStringLiteral("help-how-to-select-file-types.html"),
+    QStringLiteral("help-how-to-select-files-and-folders.html"),
+    QStringLiteral("help-how-to-appearance-options.html"),
+    QStringLiteral("help-how-thumbnails-output-options.html"),
+    QStringLiteral("help-how-to-generate-thumbnails.html")};
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+    , appSettings(Names::Maker, Names::Product)
+    , trayAvailable(QSystemTrayIcon::isSystemTrayAvailable())
+{
+    ui->setupUi(this);
+
+    qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
+    qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
+    qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
+
+    connect(&engine, &ThumbEngine::sigDone, this, &MainWindow::onJobDone);
+    connect(&engine, &ThumbEngine::sigStatus, this, &MainWindow::onStatus);
+    connect(&engine, &ThumbEngine::sigGenerated, this, &MainWindow::onGenerated);
+    connect(&trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::on_sysTrayActivated);
+
+    initWindow();
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::initWindow()
+{
+    loadSettings();
+    trayIcon.setIcon(QIcon(QStringLiteral(":/res/res/logomenu.png")));
+    filesFoldersPage.setupView(ui->treeFiles);
+    checkOfficeComponents();
+
+    QString appFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    if (!appFolder.endsWith(QDir::separator()))
+        appFolder += QDir::separator();
+    engine.setPdf2PngPath(appFolder + QDir::toNativeSeparators(Names::Pdf2PngTool));
+    engine.start(QThread::InheritPriority);
+
+    contextMenu.addAction(ui->actionGo_to_File);
+    contextMenu.addAction(ui->actionCopy_File_Path);
+    contextMenu.addAction(ui->actionCopy_All_File_Names);
+}
+
+QList<MainWindow::FamilyOptions> MainWindow::familyOptions() const
+{
+    return {
+        {QStringLiteral("MVSWord"), Word, ui->wordSpinThumbWidth, ui->wordSpinThumbHeight,
+         ui->wordSpinPageFrom, ui->wordSpinPageTo, ui->wordCheckKeepAspectRatio},
+        {QStringLiteral("MVSExcel"), Excel, ui->excelSpinThumbWidth, ui->excelSpinThumbHeight,
+         ui->excelSpinPageFrom, ui->excelSpinPageTo, ui->excelCheckKeepAspectRatio},
+        {QStringLiteral("MVSPowerPoint"), PowerPoint, ui->ppointSpinThumbWidth,
+         ui->ppointSpinThumbHeight, ui->ppointSpinPageFrom, ui->ppointSpinPageTo,
+         ui->pptCheckKeepAspectRatio},
+        {QStringLiteral("MVSPdf"), Pdf, ui->pdfSpinThumbWidth, ui->pdfSpinThumbHeight,
+         ui->pdfSpinPageFrom, ui->pdfSpinPageTo, ui->pdfCheckKeepAspectRatio},
+        {QStringLiteral("MVSPicture"), Picture, ui->picSpinThumbWidth, ui->picSpinThumbHeight,
+         nullptr, nullptr, ui->picCheckKeepAspectRatio},
+    };
+}
+
+void MainWindow::checkOfficeComponents()
+{
+    // The answers were computed once, when the engine made its producers.
+    applyOfficeAvailability(isWordAvailable(), isExcelAvailable(), isPowerPointAvailable());
+}
+
+void MainWindow::applyOfficeAvailability(bool word, bool excel, bool powerPoint)
+{
+    QString missing;
+    if (!word) {
+        ui->groupWordOptions->setEnabled(false);
+        fileTypesPage.disableFileType(QStringLiteral("Microsoft Word"));
+        missing += QStringLiteral("Microsoft Word");
+    }
+    if (!excel) {
+        ui->groupExcelOptions->setEnabled(false);
+        fileTypesPage.disableFileType(QStringLiteral("Microsoft Excel"));
+        missing += QStringLiteral("\nMicrosoft Excel");
+    }
+    if (!powerPoint) {
+        ui->groupPowerPointOptions->setEnabled(false);
+        fileTypesPage.disableFileType(QStringLiteral("Microsoft PowerPoint"));
+        missing += QStringLiteral("\nMicrosoft PowerPoint");
+    }
+    if (missing.isEmpty() || appSettings.value(Key::OfficeWarningDontShow, false).toBool())
+        return;
+
+    QMessageBox box;
+    box.setWindowTitle(Names::Product);
+    box.setIcon(QMessageBox::Warning);
+    box.setText(tr("The following components of Microsoft Office are missing on your system:\n")
+                + missing
+                + tr("\n\nPlease, install LibreOffice 7.4 or later with Writer, Calc and Impress "
+                     "in order to create thumbnails for specific file types."));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    auto* dontShow = new QCheckBox(tr("Don't show this message again"), &box);
+    dontShow->blockSignals(true);
+    box.addButton(dontShow, QMessageBox::ResetRole);
+    box.exec();
+    appSettings.setValue(Key::OfficeWarningDontShow, dontShow->isChecked());
+}
+
+void MainWindow::on_buttonWizzardNext_clicked()
+{
+    const int i = ui->toolBox->currentIndex();
+    if (!canLeavePage(i, false))
+        return;
+    ui->toolBox->setCurrentIndex(i + 1);
+    ui->stackedWidget->setCurrentIndex(i + 1);
+    ui->buttonWizzardNext->setEnabled(i + 1 != ui->toolBox->count() - 1);
+    ui->buttonWizzardBack->setEnabled(true);
+}
+
+void MainWindow::on_buttonWizzardBack_clicked()
+{
+    const int i = ui->toolBox->currentIndex();
+    if (i == 0 || !canLeavePage(i, true))
+        return;
+    ui->toolBox->setCurrentIndex(i - 1);
+    ui->stackedWidget->setCurrentIndex(i - 1);
+    ui->buttonWizzardBack->setEnabled(i != 1);
+    ui->buttonWizzardNext->setEnabled(true);
+}
+
+bool MainWindow::canLeavePage(int page, bool backward)
+{
+    const QStackedWidget* pages = ui->stackedWidget;
+    if (page == pages->indexOf(ui->pageFilesFolders))
+        return validateFilesFolders(backward);
+    if (page == pages->indexOf(ui->pageFileTypes))
+        return validateFileTypes(backward);
+    if (page == pages->indexOf(ui->pageGenerate))
+        return true;
+    if (page == pages->indexOf(ui->pageOutputName))
+        return validateOutputOptions(backward);
+    return true;
+}
+
+void MainWindow::warn(const QString& text)
+{
+    QMessageBox::warning(this, Names::Product, text, QMessageBox::Ok);
+}
+
+bool MainWindow::validateFileTypes(bool backward)
+{
+    if (backward)
+        return true;
+    QStringList types;
+    fileTypesPage.checkedTypes(types, true);
+    if (types.isEmpty()) {
+        warn(tr("Please select at least one file type from the list."));
+        return false;
+    }
+    for (QString& type : types)
+        type.prepend(QStringLiteral("*."));
+    filesFoldersPage.setNameFilters(types);
+    return true;
+}
+
+bool MainWindow::validateFilesFolders(bool backward)
+{
+    if (backward)
+        return true;
+    if (filesFoldersPage.selectedPaths().isEmpty()) {
+        warn(tr("Please select at least one item from the folders tree"));
+        return false;
+    }
+    return true;
+}
+
+bool MainWindow::validateOutputOptions(bool backward)
+{
+    if (backward)
+        return true;
+    bool ok = true;
+    if (!ui->checkUserFileFolderImg->isChecked() && ui->lineOutputFolderImg->text().isEmpty()) {
+        warn(tr("Please specifiy thumbnails output folder."));
+        ok = false;
+    }
+    if (ui->templateEdit->text().isEmpty()) {
+        warn(tr("Please specifiy thumbnails output name format."));
+        ok = false;
+    }
+    return ok;
+}
+
+void MainWindow::loadSettings()
+{
+    fileTypesPage.setupTree(
+        ui->treeFileTypes,
+        appSettings.value(Key::FileTypes, DefaultFileTypes).toString().split(QLatin1Char(',')));
+    ui->chkRecursive->setChecked(appSettings.value(Key::LookRecursive, true).toBool());
+
+    for (const FamilyOptions& f : familyOptions()) {
+        const int width = appSettings.value(f.prefix + Key::Width, 200).toInt();
+        const int height = appSettings.value(f.prefix + Key::Height, 200).toInt();
+        const bool keep = appSettings.value(f.prefix + Key::KeepAspectRatio, true).toBool();
+        f.width->setValue(width);
+        f.height->setValue(height);
+        if (f.pageFrom) {
+            f.pageFrom->setValue(appSettings.value(f.prefix + Key::PageStart, 1).toInt());
+            f.pageTo->setValue(appSettings.value(f.prefix + Key::PageEnd, 1).toInt());
+        }
+        f.keepAspectRatio->setChecked(keep);
+    }
+
+    switch (appSettings.value(Key::OutputFormat, 2).toInt()) {
+    case ThumbSettings::OutBmp:
+        ui->radioOutputBmp->setChecked(true);
+        break;
+    case ThumbSettings::OutJpeg:
+        ui->radioOutputJpeg->setChecked(true);
+        break;
+    case ThumbSettings::OutPng:
+        ui->radioOutputPng->setChecked(true);
+        break;
+    default:
+        break;
+    }
+    ui->lineOutputFolderImg->setText(appSettings.value(Key::OutputFolder, QString()).toString());
+    ui->checkUserFileFolderImg->setChecked(appSettings.value(Key::UseFileFolder, false).toBool());
+    ui->templateEdit->setText(appSettings.value(Key::NameFormat, DefaultTemplate).toString());
+}
+
+void MainWindow::saveSettings()
+{
+    QStringList types;
+    fileTypesPage.checkedTypes(types, false);
+    appSettings.setValue(Key::FileTypes, types.join(QLatin1Char(',')));
+    appSettings.setValue(Key::LookRecursive, ui->chkRecursive->isChecked());
+    for (const FamilyOptions& f : familyOptions()) {
+        appSettings.setValue(f.prefix + Key::Width, f.width->value());
+        appSettings.setValue(f.prefix + Key::Height, f.height->value());
+        if (f.pageFrom) {
+            appSettings.setValue(f.prefix + Key::PageStart, f.pageFrom->value());
+            appSettings.setValue(f.prefix + Key::PageEnd, f.pageTo->value());
+        }
+        appSettings.setValue(f.prefix + Key::KeepAspectRatio, f.keepAspectRatio->isChecked());
+    }
+    const int format = ui->radioOutputBmp->isChecked()    ? ThumbSettings::OutBmp
+                       : ui->radioOutputJpeg->isChecked() ? ThumbSettings::OutJpeg
+                                                          : ThumbSettings::OutPng;
+    appSettings.setValue(Key::OutputFormat, format);
+    appSettings.setValue(Key::OutputFolder, ui->lineOutputFolderImg->text());
+    appSettings.setValue(Key::UseFileFolder, ui->checkUserFileFolderImg->isChecked());
+    appSettings.setValue(Key::NameFormat, ui->templateEdit->text());
+    appSettings.sync();
+}
+
+void MainWindow::insertTemplateToken(const QString& word)
+{
+    ui->templateEdit->insert(QLatin1Char('[') + word + QLatin1Char(']'));
+}
+
+void MainWindow::on_btnTemplateName_clicked() { insertTemplateToken(Names::Token::Name); }
+void MainWindow::on_btnTemplatePage_clicked() { insertTemplateToken(Names::Token::Page); }
+void MainWindow::on_btnTemplateCurrentDate_clicked() { insertTemplateToken(Names::Token::Date); }
+void MainWindow::on_btnTemplateCurrentTime_clicked() { insertTemplateToken(Names::Token::Time); }
+void MainWindow::on_btnTemplateCreatedDate_clicked() { insertTemplateToken(Names::Token::CreatedDate); }
+void MainWindow::on_btnTemplateCreatedTime_clicked() { insertTemplateToken(Names::Token::CreatedTime); }
+void MainWindow::on_btnTemplateModifiedDate_clicked() { insertTemplateToken(Names::Token::ModifiedDate); }
+void MainWindow::on_btnTemplateModifiedTime_clicked() { insertTemplateToken(Names::Token::ModifiedTime); }
+void MainWindow::on_btnTemplateFolderName_clicked() { insertTemplateToken(Names::Token::Folder); }
+void MainWindow::on_btnTemplateFileSize_clicked() { insertTemplateToken(Names::Token::FileSize); }
+
+void MainWindow::on_btnTemplateResetDefault_clicked()
+{
+    ui->templateEdit->clear();
+    ui->templateEdit->insert(DefaultTemplate);
+}
+
+void MainWindow::on_btnOutputFolderImg_clicked()
+{
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, tr("Open Directory"), QString(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    ui->lineOutputFolderImg->setText(QDir::toNativeSeparators(folder));
+}
+
+void MainWindow::on_checkUserFileFolderImg_stateChanged(int state)
+{
+    const bool enable = state == Qt::Unchecked;
+    ui->lineOutputFolderImg->setEnabled(enable);
+    ui->btnOutputFolderImg->setEnabled(enable);
+}
+
+ThumbJob MainWindow::buildJob() const
+{
+    ThumbJob job;
+    fileTypesPage.checkedTypes(job.extensions, true);
+    job.paths = filesFoldersPage.selectedPaths();
+    job.recursive = ui->chkRecursive->isChecked();
+
+    ThumbSettings common;
+    if (ui->checkUserFileFolderImg->isChecked())
+        common.useFileFolder = true;
+    else
+        common.setOutputFolder(ui->lineOutputFolderImg->text());
+    common.outputFormat = ui->radioOutputBmp->isChecked()    ? ThumbSettings::OutBmp
+                          : ui->radioOutputJpeg->isChecked() ? ThumbSettings::OutJpeg
+                                                             : ThumbSettings::OutPng;
+    common.nameFormat = ui->templateEdit->text();
+
+    for (const FamilyOptions& f : familyOptions()) {
+        ThumbSettings s = common;
+        s.width = f.width->value();
+        s.height = f.height->value();
+        s.keepAspectRatio = f.keepAspectRatio->isChecked();
+        s.pageStart = f.pageFrom ? f.pageFrom->value() : 1;
+        s.pageEnd = f.pageTo ? f.pageTo->value() : 1;
+        job.settings.insert(f.family, s);
+        if (f.family == Pdf) {
+            // Plain text is sized like PDF, first page only.
+            s.pageStart = s.pageEnd = 1;
+            job.settings.insert(Text, s);
+        }
+    }
+    return job;
+}
+
+void MainWindow::setRunning(bool running)
+{
+    ui->btnGenerate->setEnabled(!running);
+    ui->btnStop->setEnabled(running);
+    ui->btnBackground->setEnabled(running);
+}
+
+void MainWindow::on_btnGenerate_clicked()
+{
+    numFiles = processedFiles = lastPercent = 0;
+    ui->progressBar->setValue(0);
+    ui->lblCurrentFile->clear();
+    engine.startJob(buildJob());
+    // Any item the context menu remembered goes with the list.
+    contextItem = nullptr;
+    ui->treeThumbnails->clear();
+    setRunning(true);
+}
+
+void MainWindow::on_btnStop_clicked()
+{
+    engine.stop();
+    // Generate stays disabled until the engine reports the end of the stopped job.
+    ui->btnStop->setEnabled(false);
+    ui->btnBackground->setEnabled(false);
+    ui->progressBar->setValue(0);
+}
+
+void MainWindow::onStatus(ThumbEngine::SigStatus status, QVariant data)
+{
+    switch (status) {
+    case ThumbEngine::KNumFiles:
+        numFiles = data.toInt();
+        ui->lblFilesNumber->setText(QString::number(numFiles));
+        qDebug() << "MainWindow::onStatus" << " KNumFiles: " << numFiles;
+        break;
+    case ThumbEngine::KCurrentFile: {
+        ++processedFiles;
+        const int percent = numFiles > 0 ? int(double(processedFiles) / numFiles * 100.0) : 0;
+        if (percent != lastPercent) {
+            lastPercent = percent;
+            ui->progressBar->setValue(percent);
+        }
+        statusBar()->showMessage(tr("Making thumbnails..."));
+        ui->lblCurrentFile->setText(data.toString());
+        break;
+    }
+    case ThumbEngine::KFileFound:
+        statusBar()->showMessage(data.toString());
+        break;
+    }
+}
+
+void MainWindow::onGenerated(ThumbEngine::ThumbnailFiles files)
+{
+    if (files.isEmpty())
+        return;
+    auto* source = new QTreeWidgetItem(QStringList{files.firstKey()});
+    source->setIcon(0, QIcon(QStringLiteral(":/res/res/logomenu.png")));
+    for (const QString& path : files.first())
+        new QTreeWidgetItem(source, QStringList{path});
+    ui->treeThumbnails->addTopLevelItem(source);
+}
+
+void MainWindow::onJobDone(ThumbEngine::ThumbStatus status)
+{
+    if (status == ThumbEngine::KFinished)
+        ui->progressBar->setValue(100);
+    else if (status == ThumbEngine::KStopped)
+        ui->progressBar->setValue(0);
+    setRunning(false);
+    ui->lblCurrentFile->clear();
+    if (trayIcon.isVisible()) {
+        trayIcon.showMessage(Names::Product,
+                             tr("Thumbnails were generated successfully. Click on icon to open "
+                                "Miravel window"),
+                             QSystemTrayIcon::Information, 10000);
+        trayIcon.setToolTip(Names::Product + tr(": Done"));
+    }
+}
+
+void MainWindow::on_btnBackground_clicked()
+{
+    if (!trayAvailable) {
+        // Without a tray a hidden window could never come back.
+        showMinimized();
+        return;
+    }
+    QTimer::singleShot(0, this, &QWidget::hide);
+    trayIcon.show();
+    trayIcon.showMessage(Names::Product,
+                         tr("We will notify you when thumbnails were be generated."),
+                         QSystemTrayIcon::Information, 3000);
+    trayIcon.setToolTip(Names::Product + tr(": Making thumbnails..."));
+}
+
+void MainWindow::on_sysTrayActivated(QSystemTrayIcon::ActivationReason)
+{
+    trayIcon.hide();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::on_treeThumbnails_customContextMenuRequested(const QPoint& pos)
+{
+    if (ui->treeThumbnails->topLevelItemCount() == 0)
+        return;
+    contextItem = ui->treeThumbnails->itemAt(pos);
+    if (!contextItem)
+        return;
+    contextMenu.exec(QCursor::pos());
+}
+
+void MainWindow::on_actionGo_to_File_triggered()
+{
+    if (contextItem)
+        showInFileManager(QDir::toNativeSeparators(contextItem->text(0)));
+}
+
+void MainWindow::on_actionCopy_File_Path_triggered()
+{
+    if (contextItem)
+        QApplication::clipboard()->setText(contextItem->text(0));
+}
+
+void MainWindow::on_actionCopy_All_File_Names_triggered()
+{
+    QString names;
+    for (int i = 0; i < ui->treeThumbnails->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* source = ui->treeThumbnails->topLevelItem(i);
+        for (int c = 0; c < source->childCount(); ++c)
+            names += source->child(c)->text(0) + QLatin1Char('\n');
+    }
+    QApplication::clipboard()->setText(names);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    saveSettings();
+    engine.stop();
+    // Waits for the file in hand, so no thumbnail is left half written.
+    engine.quit();
+    trayIcon.hide();
+    QMainWindow::closeEvent(event);
+}
+
+QUrl MainWindow::helpPageUrl(int index)
+{
+    QString root = QString::fromUtf8(MIRAVEL_HELP_ROOT);
+    if (root.isEmpty())
+        root = QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help/"))
+                   .toString();
+    if (!root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
+    return QUrl(root + HelpPages.value(index, HelpPages.first()));
+}
+
+void MainWindow::openHelpPage(int index)
+{
+    QDesktopServices::openUrl(helpPageUrl(index));
+}
+
+void MainWindow::on_actionContents_triggered()
+{
+    openHelpPage(0);
+}
+
+void MainWindow::on_buttonWizzardHelp_clicked()
+{
+    const int current = ui->toolBox->currentIndex();
+    const QStackedWidget* pages = ui->stackedWidget;
+    int index = 0;
+    if (current == pages->indexOf(ui->pageFilesFolders))
+        index = 2;
+    else if (current == pages->indexOf(ui->pageFileTypes))
+        index = 1;
+    else if (current == pages->indexOf(ui->pageGenerate))
+        index = 5;
+    else if (current == pages->indexOf(ui->pageOutputName))
+        index = 4;
+    else if (current == pages->indexOf(ui->pageThumbOptions))
+        index = 3;
+    openHelpPage(index);
+}
+
+void MainWindow::on_actionAbout_triggered()
+{
+    AboutDialog about;
+    about.exec();
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "PageFileTypes.h"
+#include "PageFilesFolders.h"
+#include "ThumbEngine.h"
+
+#include <QMainWindow>
+#include <QMenu>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QVariant>
+
+class QCheckBox;
+class QSpinBox;
+class QTreeWidgetItem;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The five-step wizard that collects a thumbnail job and runs it on the engine.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY(MainWindow)
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Address of a help page: 0 introduction, 1 to 5 the wizard's pages in order.
+    static QUrl helpPageUrl(int index);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void onStatus(ThumbEngine::SigStatus status, QVariant data);
+    void onJobDone(ThumbEngine::ThumbStatus status);
+    void onGenerated(ThumbEngine::ThumbnailFiles files);
+    void on_buttonWizzardNext_clicked();
+    void on_buttonWizzardBack_clicked();
+    void on_btnTemplateName_clicked();
+    void on_btnTemplatePage_clicked();
+    void on_btnTemplateCurrentDate_clicked();
+    void on_btnTemplateCurrentTime_clicked();
+    void on_btnTemplateCreatedDate_clicked();
+    void on_btnTemplateCreatedTime_clicked();
+    void on_btnTemplateModifiedDate_clicked();
+    void on_btnTemplateModifiedTime_clicked();
+    void on_btnTemplateFolderName_clicked();
+    void on_btnTemplateFileSize_clicked();
+    void on_btnTemplateResetDefault_clicked();
+    void on_btnOutputFolderImg_clicked();
+    void on_checkUserFileFolderImg_stateChanged(int state);
+    void on_btnGenerate_clicked();
+    void on_btnStop_clicked();
+    void on_actionGo_to_File_triggered();
+    void on_actionCopy_File_Path_triggered();
+    void on_actionCopy_All_File_Names_triggered();
+    void on_treeThumbnails_customContextMenuRequested(const QPoint& pos);
+    void on_sysTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    void on_btnBackground_clicked();
+    void on_actionContents_triggered();
+    void on_actionAbout_triggered();
+    void on_buttonWizzardHelp_clicked();
+
+private:
+    // The widgets of one file family's options.
+    struct FamilyOptions
+    {
+        QString prefix;
+        qint32 family;
+        QSpinBox* width;
+        QSpinBox* height;
+        QSpinBox* pageFrom; // null where the family has no pages
+        QSpinBox* pageTo;
+        QCheckBox* keepAspectRatio;
+    };
+    QList<FamilyOptions> familyOptions() const;
+
+    void initWindow();
+    void checkOfficeComponents();
+    void applyOfficeAvailability(bool word, bool excel, bool powerPoint);
+    bool canLeavePage(int page, bool backward);
+    bool validateFileTypes(bool backward);
+    bool validateFilesFolders(bool backward);
+    bool validateOutputOptions(bool backward);
+    void loadSettings();
+    void saveSettings();
+    void insertTemplateToken(const QString& word);
+    ThumbJob buildJob() const;
+    void setRunning(bool running);
+    void openHelpPage(int index);
+    void warn(const QString& text);
+
+    Ui::MainWindow* ui;
+    ThumbEngine engine;
+    qint32 numFiles = 0;
+    qint32 processedFiles = 0;
+    qint32 lastPercent = 0;
+    PageFileTypes fileTypesPage;
+    PageFilesFolders filesFoldersPage;
+    QSettings appSettings;
+    QMenu contextMenu;
+    QTreeWidgetItem* contextItem = nullptr;
+    QSystemTrayIcon trayIcon;
+    bool trayAvailable;
+
+    friend class TestMainWindow;
+};
