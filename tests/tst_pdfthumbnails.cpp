@@ -1,0 +1,418 @@
+#include "LogCapture.h"
+#include "PDFThumbnailer.h"
+#include "TextThumbnailer.h"
+#include "ThumbEngine.h"
+
+#include <QPainter>
+#include <QPdfWriter>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <poppler-qt5.h>
+
+#include <csignal>
+
+// PDF rendering through pdftopng, and the PDF and text producers.
+class TestPdfThumbnails : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void collectPages_data();
+    void collectPages();
+    void pageRange_data();
+    void pageRange();
+    void staleImagesRemoved();
+    void missingTool();
+    void hangingToolKilled();
+    void unusualFileNames_data();
+    void unusualFileNames();
+    void unreadablePdf();
+    void decodeText_data();
+    void decodeText();
+    void textThumbnail_data();
+    void textThumbnail();
+    void hugeTextFileBounded();
+    void mixedJobEndToEnd();
+
+private:
+    ThumbSettings settings(int first, int last) const;
+    QString makePdf(const QString& name, int pages);
+    QString makeText(const QString& name, const QByteArray& bytes);
+    static int pageShown(const QImage& image);
+    static QString pdfText(const QString& path);
+
+    QTemporaryDir dir;
+    QString out;
+};
+
+void TestPdfThumbnails::initTestCase()
+{
+    qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
+    qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
+    qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(dir.isValid());
+    QVERIFY(QFileInfo(QStringLiteral(PDFTOPNG_PATH)).isExecutable());
+}
+
+void TestPdfThumbnails::init()
+{
+    // A fresh output folder for every test and row.
+    static int run = 0;
+    out = dir.filePath(QStringLiteral("thumbs-%1").arg(++run));
+    QVERIFY(QDir().mkpath(out));
+}
+
+ThumbSettings TestPdfThumbnails::settings(int first, int last) const
+{
+    ThumbSettings s;
+    s.width = 100;
+    s.height = 100;
+    s.pageStart = first;
+    s.pageEnd = last;
+    s.nameFormat = QStringLiteral("[NAME]_[PAGE]");
+    s.setOutputFolder(out);
+    return s;
+}
+
+// Page N carries a black bar N/16 of the page wide across its middle.
+QString TestPdfThumbnails::makePdf(const QString& name, int pages)
+{
+    const QString path = dir.filePath(name);
+    QPdfWriter writer(path);
+    writer.setResolution(72);
+    QPainter painter(&writer);
+    const QRect page = painter.viewport();
+    for (int n = 1; n <= pages; ++n) {
+        if (n > 1)
+            writer.newPage();
+        painter.fillRect(0, page.height() * 2 / 5, page.width() * n / 16, page.height() / 5, Qt::black);
+    }
+    return painter.end() ? path : QString();
+}
+
+int TestPdfThumbnails::pageShown(const QImage& image)
+{
+    const int y = image.height() / 2;
+    int dark = 0;
+    for (int x = 0; x < image.width(); ++x)
+        dark += qGray(image.pixel(x, y)) < 128;
+    return qRound(16.0 * dark / image.width());
+}
+
+QString TestPdfThumbnails::makeText(const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write(bytes);
+    return path;
+}
+
+QString TestPdfThumbnails::pdfText(const QString& path)
+{
+    std::unique_ptr<Poppler::Document> document(Poppler::Document::load(path));
+    if (!document || document->numPages() < 1)
+        return QString();
+    std::unique_ptr<Poppler::Page> page(document->page(0));
+    return page->text(QRectF());
+}
+
+class Renderer : public PDFThumbnailer
+{
+public:
+    Renderer() { setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH)); }
+};
+
+void TestPdfThumbnails::collectPages_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QList<qint32>>("pages");
+    QTest::addRow("leading zeros") << QStringList{"out-000003.png", "out-12.png"} << QList<qint32>{3, 12};
+    QTest::addRow("not a number is page 0") << QStringList{"out-x.png"} << QList<qint32>{0};
+    QTest::addRow("same number collapses") << QStringList{"out-000003.png", "out-3.png"} << QList<qint32>{3};
+    QTest::addRow("other files ignored") << QStringList{"out-1.png", "out-2.pdf", "notes.txt"} << QList<qint32>{1};
+}
+
+void TestPdfThumbnails::collectPages()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QList<qint32>, pages);
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("out-collect"))));
+    for (const QString& f : files)
+        QVERIFY(!makeText(QStringLiteral("out-collect/") + f, "x").isEmpty());
+    Renderer renderer;
+    const Thumbnailer::tThumbnailPages found = renderer.collectPages(dir.filePath(QStringLiteral("out-collect")));
+    QCOMPARE(found.keys(), pages);
+    for (const QString& path : found)
+        QVERIFY(QFileInfo(path).isAbsolute() && QFile::exists(path));
+    QDir(dir.filePath(QStringLiteral("out-collect"))).removeRecursively();
+}
+
+void TestPdfThumbnails::pageRange_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<QList<qint32>>("pages");
+    QTest::addRow("2 to 4 of 5") << 2 << 4 << QList<qint32>{2, 3, 4};
+    QTest::addRow("past the end") << 4 << 9 << QList<qint32>{4, 5};
+    QTest::addRow("entirely past the end") << 7 << 9 << QList<qint32>{};
+    QTest::addRow("first after last") << 3 << 2 << QList<qint32>{};
+}
+
+void TestPdfThumbnails::pageRange()
+{
+    QFETCH(int, first);
+    QFETCH(int, last);
+    QFETCH(QList<qint32>, pages);
+    const QString pdf = makePdf(QStringLiteral("five.pdf"), 5);
+    Renderer renderer;
+    renderer.setSettings(settings(first, last));
+    QFile file(pdf);
+    LogCapture log;
+    const Thumbnailer::tThumbnailPages result = renderer.generate(file);
+    QCOMPARE(result.keys(), pages);
+    for (auto it = result.cbegin(); it != result.cend(); ++it) {
+        QCOMPARE(it.value(), out + QStringLiteral("/five_%1.png").arg(it.key()));
+        const QImage thumbnail(it.value());
+        QCOMPARE(thumbnail.width(), 100);
+        QCOMPARE(pageShown(thumbnail), it.key());
+    }
+    if (pages.isEmpty()) {
+        const QStringList errors = log.errors();
+        QCOMPARE(errors.size(), 3);
+        QVERIFY(errors.at(0).contains(QStringLiteral("  tempPages.count() == 0  ")));
+        QVERIFY(errors.at(1).contains(QStringLiteral("  filesPage.count() == 0")));
+        QVERIFY(errors.at(2).contains(QStringLiteral("PDFThumbnailer::generate")));
+    }
+}
+
+void TestPdfThumbnails::staleImagesRemoved()
+{
+    const QString stale = Thumbnailer::workArea() + QStringLiteral("x.png");
+    QVERIFY(QImage(10, 10, QImage::Format_RGB32).save(stale));
+    Renderer renderer;
+    renderer.setSettings(settings(1, 1));
+    QFile file(makePdf(QStringLiteral("one.pdf"), 1));
+    QCOMPARE(renderer.generate(file).keys(), QList<qint32>{1});
+    QVERIFY(!QFile::exists(stale));
+    // The working folder itself is the per-user data folder, with this process's area in it.
+    QVERIFY(Thumbnailer::workArea().startsWith(Thumbnailer::workingFolder()));
+    QVERIFY(Thumbnailer::workingFolder().endsWith(QDir::separator()));
+}
+
+void TestPdfThumbnails::missingTool()
+{
+    PDFThumbnailer renderer;
+    renderer.setPdf2PngPath(dir.filePath(QStringLiteral("pdf2png/pdftopng")));
+    renderer.setSettings(settings(1, 1));
+    QFile file(makePdf(QStringLiteral("one.pdf"), 1));
+    LogCapture log;
+    QVERIFY(renderer.generate(file).isEmpty());
+    const QStringList errors = log.errors();
+    QCOMPARE(errors.size(), 3);
+    QVERIFY(errors.at(0).contains(QStringLiteral("Thumbnailer::executePdf2Png")));
+    QVERIFY(errors.at(0).contains(QStringLiteral(" CreateProcess  ")));
+    QVERIFY(errors.at(0).contains(QStringLiteral("-f 1 -l 1")));
+    QVERIFY(errors.at(1).contains(QStringLiteral("  filesPage.count() == 0")));
+}
+
+void TestPdfThumbnails::hangingToolKilled()
+{
+    // A tool that never ends, with a child of its own; both record their process ids.
+    const QString pids = dir.filePath(QStringLiteral("pids"));
+    const QString tool = makeText(QStringLiteral("hang.sh"),
+                                  "#!/bin/sh\nsleep 1000 &\necho $$ $! > '" + pids.toUtf8() + "'\nwait\n");
+    QVERIFY(QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    PDFThumbnailer renderer;
+    renderer.setPdf2PngPath(tool);
+    renderer.setChildTimeoutMs(300);
+    renderer.setSettings(settings(1, 1));
+    QFile file(makePdf(QStringLiteral("one.pdf"), 1));
+    LogCapture log;
+    QVERIFY(renderer.generate(file).isEmpty());
+    QVERIFY(log.errors().first().contains(QStringLiteral("time-out")));
+
+    QFile pidFile(pids);
+    QVERIFY(pidFile.open(QIODevice::ReadOnly));
+    const QList<QByteArray> ids = pidFile.readAll().simplified().split(' ');
+    QCOMPARE(ids.size(), 2);
+    for (const QByteArray& id : ids)
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(id.toInt(), 0) != 0, 5000);
+
+    // The next file goes through normally.
+    renderer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
+    QCOMPARE(renderer.generate(file).keys(), QList<qint32>{1});
+}
+
+void TestPdfThumbnails::unusualFileNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addRow("blanks") << "my report.pdf";
+    QTest::addRow("double quotes") << "say \"cheese\".pdf";
+    QTest::addRow("shell syntax") << "$(touch pwned) `id`;.pdf";
+    QTest::addRow("leading dash") << "-l 9.pdf";
+    QTest::addRow("non-ASCII letters") << QString::fromUtf8("Übersicht – ζ.pdf");
+}
+
+void TestPdfThumbnails::unusualFileNames()
+{
+    QFETCH(QString, name);
+    const QString pdf = makePdf(name, 2);
+    QVERIFY(!pdf.isEmpty());
+    Renderer renderer;
+    renderer.setSettings(settings(1, 2));
+    QFile file(pdf);
+    const Thumbnailer::tThumbnailPages result = renderer.generate(file);
+    QCOMPARE(result.keys(), (QList<qint32>{1, 2}));
+    QCOMPARE(QFileInfo(result.value(2)).fileName(), QFileInfo(pdf).completeBaseName() + QStringLiteral("_2.png"));
+    QVERIFY(!QFile::exists(QStringLiteral("pwned")));
+}
+
+void TestPdfThumbnails::unreadablePdf()
+{
+    Renderer renderer;
+    renderer.setSettings(settings(1, 1));
+    QFile file(makeText(QStringLiteral("broken.pdf"), "%PDF-1.4 this is not really a PDF"));
+    LogCapture log;
+    QVERIFY(renderer.generate(file).isEmpty());
+    QCOMPARE(log.errors().size(), 3);
+}
+
+// Text in an encoding, without the byte-order mark Qt's encoders add by default.
+static QByteArray encoded(const char* codec, const QString& text)
+{
+    std::unique_ptr<QTextEncoder> encoder(
+        QTextCodec::codecForName(codec)->makeEncoder(QTextCodec::IgnoreHeader));
+    return encoder->fromUnicode(text);
+}
+
+void TestPdfThumbnails::decodeText_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const QString sample = QString::fromUtf8("Grüße, ζ!");
+    QTest::addRow("utf-8") << sample.toUtf8() << sample;
+    QTest::addRow("zero byte ends the text") << QByteArray("before\0after", 12) << "before";
+    QTest::addRow("utf-16 without mark stops at its first zero") << encoded("UTF-16LE", QStringLiteral("ab")) << "a";
+    QTest::addRow("utf-16le with mark") << QByteArray("\xff\xfe", 2) + encoded("UTF-16LE", sample) << sample;
+    QTest::addRow("utf-16be with mark") << QByteArray("\xfe\xff", 2) + encoded("UTF-16BE", sample) << sample;
+    QTest::addRow("utf-32le with mark") << QByteArray("\xff\xfe\0\0", 4) + encoded("UTF-32LE", sample) << sample;
+    QTest::addRow("utf-8 with mark") << QByteArray("\xef\xbb\xbf") + sample.toUtf8() << sample;
+}
+
+void TestPdfThumbnails::decodeText()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(TextThumbnailer::decodeText(bytes), text);
+}
+
+void TestPdfThumbnails::textThumbnail_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("expectedText"); // on the intermediate PDF's first page
+    QTest::addColumn<QString>("absentText");
+    QByteArray longText;
+    for (int i = 1; i <= 500; ++i)
+        longText += "line " + QByteArray::number(i) + "\n";
+    QTest::addRow("non-ASCII letters") << "umlauts.txt" << QString::fromUtf8("Größe Ærø ζωή").toUtf8() << QString::fromUtf8("Größe Ærø ζωή") << QString();
+    QTest::addRow("empty file") << "empty.log" << QByteArray() << QString() << QString();
+    QTest::addRow("long file, first page only") << "long.csv" << longText << "line 1" << "line 500";
+    QTest::addRow("zero byte truncates") << "zero.txt" << QByteArray("shown\0hidden", 12) << "shown" << "hidden";
+    QTest::addRow("utf-16 with mark") << "wide.TXT" << QByteArray("\xff\xfe", 2) + encoded("UTF-16LE", QStringLiteral("wide text")) << "wide text" << QString();
+    QTest::addRow("odd suffix") << "READ.1ST" << QByteArray("read me now") << "read me now" << QString();
+}
+
+void TestPdfThumbnails::textThumbnail()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, expectedText);
+    QFETCH(QString, absentText);
+    const QString path = makeText(name, bytes);
+    TextThumbnailer producer;
+    producer.prepare();
+    producer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
+    producer.setSettings(settings(1, 1));
+    QFile file(path);
+    const Thumbnailer::tThumbnailPages result = producer.generate(file);
+    QCOMPARE(result.keys(), QList<qint32>{1});
+    // Named after the text file, not after the intermediate PDF.
+    QCOMPARE(result.value(1), out + QLatin1Char('/') + QFileInfo(path).completeBaseName() + QStringLiteral("_1.png"));
+    QVERIFY(!QImage(result.value(1)).isNull());
+
+    const QString pdf = Thumbnailer::workArea() + QFileInfo(path).completeBaseName() + QStringLiteral(".pdf");
+    const QString text = pdfText(pdf);
+    QVERIFY2(text.simplified().contains(expectedText), qPrintable(text.left(200)));
+    if (!absentText.isEmpty())
+        QVERIFY(!text.contains(absentText));
+    producer.releaseWorkerResources();
+}
+
+void TestPdfThumbnails::hugeTextFileBounded()
+{
+    // 32 MiB of text: only its beginning is read, and the first page is as usual.
+    const QString path = dir.filePath(QStringLiteral("huge.log"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray chunk = QByteArray("the opening words of a very long log\n").repeated(1 << 14);
+    for (int i = 0; i < 32 * 1024 * 1024 / chunk.size(); ++i)
+        file.write(chunk);
+    file.close();
+
+    TextThumbnailer producer;
+    producer.prepare();
+    producer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
+    producer.setSettings(settings(1, 1));
+    QCOMPARE(producer.generate(file).keys(), QList<qint32>{1});
+    const QString pdf = Thumbnailer::workArea() + QStringLiteral("huge.pdf");
+    QVERIFY(pdfText(pdf).contains(QStringLiteral("the opening words")));
+    QVERIFY(QFileInfo(pdf).size() < 1024 * 1024);
+}
+
+void TestPdfThumbnails::mixedJobEndToEnd()
+{
+    const QString folder = dir.filePath(QStringLiteral("mixed"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+    QVERIFY(QImage(QSize(300, 200), QImage::Format_RGB32).save(folder + QStringLiteral("/photo.jpg")));
+    QVERIFY(QFile::rename(makePdf(QStringLiteral("doc.pdf"), 3), folder + QStringLiteral("/sub/doc.PDF")));
+    QVERIFY(QFile::rename(makeText(QStringLiteral("notes.txt"), "some notes"), folder + QStringLiteral("/notes.txt")));
+
+    ThumbEngine engine;
+    engine.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
+    QList<ThumbEngine::ThumbnailFiles> generated;
+    QList<ThumbEngine::ThumbStatus> done;
+    connect(&engine, &ThumbEngine::sigGenerated, this, [&](const ThumbEngine::ThumbnailFiles& f) { generated << f; });
+    connect(&engine, &ThumbEngine::sigDone, this, [&](ThumbEngine::ThumbStatus s) { done << s; });
+    engine.start();
+
+    ThumbJob job;
+    job.paths = QStringList{folder};
+    job.recursive = true;
+    job.extensions = QStringList{QStringLiteral("jpg"), QStringLiteral("pdf"), QStringLiteral("txt")};
+    for (qint32 family = Excel; family <= Text; ++family)
+        job.settings.insert(family, settings(1, family == Pdf ? 2 : 1));
+    engine.startJob(job);
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 30000);
+    engine.quit();
+
+    QMap<QString, int> counts;
+    for (const auto& files : qAsConst(generated)) {
+        counts.insert(QFileInfo(files.firstKey()).fileName(), files.first().size());
+        for (const QString& thumb : files.first())
+            QVERIFY2(QFile::exists(thumb), qPrintable(thumb));
+    }
+    QCOMPARE(counts, (QMap<QString, int>{{"photo.jpg", 1}, {"doc.PDF", 2}, {"notes.txt", 1}}));
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 4);
+}
+
+QTEST_MAIN(TestPdfThumbnails)
+#include "tst_pdfthumbnails.moc"
