@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include <QApplication>
+#include <QFont>
 
 int main(int argc, char* argv[])
 {
@@ -8,6 +9,8 @@ int main(int argc, char* argv[])
     Q_INIT_RESOURCE(res);
 
     QApplication app(argc, argv);
+    // The selected wizard tab asks for a face Linux lacks; Carlito has matching metrics.
+    QFont::insertSubstitution(QStringLiteral("Franklin Gothic Medium"), QStringLiteral("Carlito"));
     MainWindow window;
     window.show();
     return app.exec();
