@@ -14,8 +14,8 @@ packages=(
     # office documents: the UNO SDK and metric-compatible fonts
     libreoffice-dev
     fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2 fonts-dejavu-core
-    # tests: encrypted PDF fixtures
-    qpdf
+    # tests: encrypted PDF fixtures, reading back office PDFs
+    qpdf poppler-utils
 )
 
 installed() {

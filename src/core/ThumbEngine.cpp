@@ -6,6 +6,13 @@
 #include "TextThumbnailer.h"
 #include "WorkerApartment.h"
 
+#ifdef MIRAVEL_HAVE_OFFICE
+#include "ExcelThumbnailer.h"
+#include "PowerPointThumbnailer.h"
+#include "SharedOffice.h"
+#include "WordThumbnailer.h"
+#endif
+
 #include <QDebug>
 #include <QDir>
 #include <QDirIterator>
@@ -19,6 +26,16 @@ namespace {
 QMap<qint32, Thumbnailer*> standardProducers()
 {
     QMap<qint32, Thumbnailer*> producers;
+#ifdef MIRAVEL_HAVE_OFFICE
+    // One warm office process serves the three office families.
+    const auto office = std::make_shared<SharedOffice>();
+    if (isExcelAvailable())
+        producers.insert(Excel, new ExcelThumbnailer(office));
+    if (isPowerPointAvailable())
+        producers.insert(PowerPoint, new PowerPointThumbnailer(office));
+    if (isWordAvailable())
+        producers.insert(Word, new WordThumbnailer(office));
+#endif
     producers.insert(Picture, new ImageThumbnailer);
     producers.insert(Pdf, new PDFThumbnailer);
     producers.insert(Text, new TextThumbnailer);
@@ -33,6 +50,8 @@ bool isRegularFile(const QFileInfo& info)
 
 } // namespace
 
+// Without office support built in, no office family is available.
+#ifdef MIRAVEL_HAVE_OFFICE
 bool isExcelAvailable()
 {
     return OfficeInstallation::system().calcAvailable();
@@ -47,6 +66,22 @@ bool isWordAvailable()
 {
     return OfficeInstallation::system().writerAvailable();
 }
+#else
+bool isExcelAvailable()
+{
+    return false;
+}
+
+bool isPowerPointAvailable()
+{
+    return false;
+}
+
+bool isWordAvailable()
+{
+    return false;
+}
+#endif
 
 ThumbEngine::ThumbEngine()
     : ThumbEngine(standardProducers())

@@ -1,0 +1,132 @@
+#include "OfficeDocuments.h"
+
+#include "OfficeAutomationError.h"
+#include "OfficeDocument.h"
+#include "OfficeDocument_p.h"
+#include "OfficeSession.h"
+#include "OfficeSession_p.h"
+#include "OfficeUno_p.h"
+
+#include <QFileInfo>
+
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+
+#include <algorithm>
+
+using namespace css;
+using OfficeUno::fileUrl;
+using OfficeUno::properties;
+using OfficeUno::property;
+using OfficeUno::toOUString;
+
+namespace {
+
+struct Identity
+{
+    OfficeDocument::Kind kind = OfficeDocument::Kind::Other;
+    QString pdfFilter;
+};
+
+Identity identify(const uno::Reference<lang::XComponent>& component)
+{
+    const uno::Reference<lang::XServiceInfo> info(component, uno::UNO_QUERY);
+    if (!info.is())
+        return {};
+    const auto supports = [&info](const char* service) {
+        return info->supportsService(rtl::OUString::createFromAscii(service));
+    };
+    using Kind = OfficeDocument::Kind;
+    // Web and master documents are text documents with PDF filters of their own.
+    if (supports("com.sun.star.text.WebDocument"))
+        return {Kind::Text, QStringLiteral("writer_web_pdf_Export")};
+    if (supports("com.sun.star.text.GlobalDocument"))
+        return {Kind::Text, QStringLiteral("writer_globaldocument_pdf_Export")};
+    if (supports("com.sun.star.text.TextDocument"))
+        return {Kind::Text, QStringLiteral("writer_pdf_Export")};
+    if (supports("com.sun.star.sheet.SpreadsheetDocument"))
+        return {Kind::Spreadsheet, QStringLiteral("calc_pdf_Export")};
+    if (supports("com.sun.star.presentation.PresentationDocument"))
+        return {Kind::Presentation, QStringLiteral("impress_pdf_Export")};
+    if (supports("com.sun.star.drawing.DrawingDocument"))
+        return {Kind::Drawing, QStringLiteral("draw_pdf_Export")};
+    return {};
+}
+
+} // namespace
+
+OfficeDocuments::OfficeDocuments(OfficeSession& session)
+    : session(session.d)
+{
+}
+
+OfficeDocuments::~OfficeDocuments() = default;
+
+std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path)
+{
+    const std::shared_ptr<OfficeSessionPrivate> office = session.lock();
+    if (!office)
+        throw OfficeAutomationError(QStringLiteral("The office session has ended"));
+    if (!QFileInfo(path).isFile()) {
+        const QString message = QStringLiteral("No such file: ") + path;
+        office->fail(message);
+        throw OfficeAutomationError(message);
+    }
+    if (!office->ensureRunning())
+        throw OfficeAutomationError(QStringLiteral("The office is not running: ")
+                                    + office->lastError);
+
+    const rtl::OUString url = fileUrl(path);
+    struct Loaded
+    {
+        uno::Reference<lang::XComponent> component;
+        Identity identity;
+    };
+    const Loaded loaded = office->call<Loaded>(
+        QStringLiteral("Opening ") + path, [desktop = office->desktop, url] {
+            // Without an interaction handler nothing can prompt: a password-protected file
+            // simply yields no document.
+            Loaded result;
+            result.component = desktop->loadComponentFromURL(
+                url, rtl::OUString("_blank"), 0,
+                properties({
+                    property(QStringLiteral("Hidden"), uno::Any(true)),
+                    property(QStringLiteral("ReadOnly"), uno::Any(true)),
+                    property(QStringLiteral("MacroExecutionMode"),
+                             uno::Any(document::MacroExecMode::NEVER_EXECUTE)),
+                    property(QStringLiteral("UpdateDocMode"),
+                             uno::Any(document::UpdateDocMode::NO_UPDATE)),
+                }));
+            if (result.component.is())
+                result.identity = identify(result.component);
+            return result;
+        });
+    if (!loaded.component.is()) {
+        const QString message = QStringLiteral("The office gave no document for ") + path;
+        office->fail(message);
+        throw OfficeAutomationError(message);
+    }
+    const auto document = std::make_shared<OfficeDocumentPrivate>();
+    document->component = loaded.component;
+    document->kind = loaded.identity.kind;
+    document->pdfFilter = loaded.identity.pdfFilter;
+    document->generation = office->generation;
+
+    opened.erase(std::remove_if(opened.begin(), opened.end(),
+                                [](const std::weak_ptr<OfficeDocumentPrivate>& entry) {
+                                    return entry.expired();
+                                }),
+                 opened.end());
+    opened.push_back(document);
+    return std::unique_ptr<OfficeDocument>(new OfficeDocument(session, document));
+}
+
+void OfficeDocuments::closeAll()
+{
+    for (const std::weak_ptr<OfficeDocumentPrivate>& entry : opened) {
+        if (const std::shared_ptr<OfficeDocumentPrivate> document = entry.lock())
+            document->close(session);
+    }
+    opened.clear();
+}

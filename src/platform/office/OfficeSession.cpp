@@ -1,0 +1,495 @@
+#include "OfficeSession.h"
+#include "OfficeSession_p.h"
+
+#include "OfficeAutomationError.h"
+#include "OfficeInstallation.h"
+#include "OfficeUno_p.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLoggingCategory>
+#include <QProcessEnvironment>
+#include <QUrl>
+#include <QUuid>
+
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/exc_hlp.hxx>
+
+#include <atomic>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+using namespace css;
+using OfficeUno::toOUString;
+using OfficeUno::toQString;
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcOffice, "miravel.office", QtWarningMsg)
+
+constexpr int PingTimeoutMs = 10000;
+constexpr int TerminateTimeoutMs = 5000;
+constexpr int ExitTimeoutMs = 5000;
+// How long a call may still take to return once its office process was killed.
+constexpr int AfterKillTimeoutMs = 10000;
+constexpr int ConnectRetryMs = 100;
+
+// Ends the office processes still running at exit, should a session never be destroyed.
+class ExitSweeper
+{
+public:
+    static void add(qint64 group, const QStringList& leftovers)
+    {
+        ExitSweeper& sweeper = instance();
+        const std::lock_guard<std::mutex> lock(sweeper.mutex);
+        sweeper.running.insert(group, leftovers);
+    }
+
+    static void remove(qint64 group)
+    {
+        // A session destroyed during exit may come after the sweeper.
+        if (gone)
+            return;
+        ExitSweeper& sweeper = instance();
+        const std::lock_guard<std::mutex> lock(sweeper.mutex);
+        sweeper.running.remove(group);
+    }
+
+    ~ExitSweeper()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        for (auto it = running.cbegin(); it != running.cend(); ++it) {
+            ::kill(-static_cast<pid_t>(it.key()), SIGKILL);
+            for (const QString& path : it.value()) {
+                if (QFileInfo(path).isDir())
+                    QDir(path).removeRecursively();
+                else
+                    QFile::remove(path);
+            }
+        }
+        gone = true;
+    }
+
+private:
+    static ExitSweeper& instance()
+    {
+        static ExitSweeper sweeper;
+        return sweeper;
+    }
+
+    static inline std::atomic<bool> gone{false};
+    std::mutex mutex;
+    QHash<qint64, QStringList> running;
+};
+
+// Socket files of the office's pipes. The office removes them when it ends; a killed one
+// leaves them behind.
+QStringList pipeFiles(const QString& pipeName, const QString& profileUrl)
+{
+    // The single-instance pipe is named after the MD5 of the profile URL's UTF-16 code
+    // units, in hexadecimal without zero padding.
+    const QByteArray digest = QCryptographicHash::hash(
+        QByteArray(reinterpret_cast<const char*>(profileUrl.utf16()), profileUrl.size() * 2),
+        QCryptographicHash::Md5);
+    QString hash;
+    for (const char byte : digest)
+        hash += QString::number(quint8(byte), 16);
+    const QString prefix = QStringLiteral("OSL_PIPE_%1_").arg(::getuid());
+    QStringList files;
+    for (const QString& folder : {QStringLiteral("/tmp/"), QStringLiteral("/var/tmp/")}) {
+        files << folder + prefix + pipeName
+              << folder + prefix + QStringLiteral("SingleOfficeIPC_") + hash;
+    }
+    return files;
+}
+
+// Settings of the private profile, written before the office first reads it. No lock files:
+// a killed office would leave them behind and every later store to that path would fail.
+bool writeProfileSettings(const QString& profileDir)
+{
+    if (!QDir(profileDir).mkpath(QStringLiteral("user")))
+        return false;
+    QFile settings(profileDir + QStringLiteral("/user/registrymodifications.xcu"));
+    if (!settings.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray contents = R"(<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseDocumentOOoLockFile" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseDocumentSystemFileLocking" oor:op="fuse"><value>false</value></prop></item>
+</oor:items>
+)";
+    return settings.write(contents) == contents.size();
+}
+
+// Describes the exception being handled, UNO or not.
+QString caughtException()
+{
+    try {
+        throw;
+    } catch (const uno::Exception& e) {
+        const uno::Any caught = cppu::getCaughtException();
+        return toQString(caught.getValueTypeName()) + QStringLiteral(": ") + toQString(e.Message);
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown exception");
+    }
+}
+
+} // namespace
+
+OfficeSessionPrivate::OfficeSessionPrivate(const QString& programDir)
+    : programDir(programDir.isEmpty() ? OfficeInstallation::system().programDir() : programDir)
+    , callTimeoutMs(OfficeSession::DefaultCallTimeoutMs)
+    , startTimeoutMs(OfficeSession::DefaultStartTimeoutMs)
+    , owner(QThread::currentThread())
+{
+}
+
+OfficeSessionPrivate::~OfficeSessionPrivate()
+{
+    stopProcess(true);
+    // Proxies must go before the local context that bridges them.
+    localContext.clear();
+}
+
+void OfficeSessionPrivate::fail(const QString& message)
+{
+    lastError = message;
+}
+
+bool OfficeSessionPrivate::bootstrap()
+{
+    if (localContext.is())
+        return true;
+    // Without this the bootstrap cannot find the UNO runtime's configuration and crashes.
+    if (qEnvironmentVariableIsEmpty("URE_BOOTSTRAP"))
+        qputenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:" MIRAVEL_LIBREOFFICE_PROGRAM_DIR
+                                 "/fundamentalrc");
+    try {
+        localContext = cppu::defaultBootstrap_InitialComponentContext();
+    } catch (...) {
+        fail(QStringLiteral("Cannot bootstrap UNO: ") + caughtException());
+        return false;
+    }
+    return localContext.is();
+}
+
+bool OfficeSessionPrivate::processRunning() const
+{
+    // Without an event loop the state only changes when the process is asked.
+    return process && process->state() != QProcess::NotRunning && !process->waitForFinished(0);
+}
+
+bool OfficeSessionPrivate::serves(quint64 processGeneration) const
+{
+    return processGeneration == generation && desktop.is() && !broken;
+}
+
+bool OfficeSessionPrivate::ensureRunning()
+{
+    Q_ASSERT(QThread::currentThread() == owner);
+    if (desktop.is() && !broken && processRunning()) {
+        try {
+            run(QStringLiteral("Checking the office process"),
+                [desktop = desktop] {
+                    uno::Reference<lang::XServiceInfo>(desktop, uno::UNO_QUERY_THROW)
+                        ->getImplementationName();
+                },
+                PingTimeoutMs);
+            return true;
+        } catch (const OfficeAutomationError& e) {
+            qCWarning(lcOffice) << "Restarting the office process:" << e.message();
+        }
+    }
+    stopProcess(false);
+    return startProcess();
+}
+
+bool OfficeSessionPrivate::startProcess()
+{
+    const QDeadlineTimer deadline(startTimeoutMs);
+    if (!bootstrap())
+        return false;
+
+    // A fresh profile per process: a killed office cannot leave a broken one behind.
+    profile = std::make_unique<QTemporaryDir>(QDir::tempPath()
+                                              + QStringLiteral("/miravel-office-XXXXXX"));
+    if (!profile->isValid()) {
+        fail(QStringLiteral("Cannot create an office profile folder: ") + profile->errorString());
+        profile.reset();
+        return false;
+    }
+    if (!writeProfileSettings(profile->path())) {
+        fail(QStringLiteral("Cannot write the office profile in ") + profile->path());
+        profile.reset();
+        return false;
+    }
+    const QString pipeName = QStringLiteral("miravel-office-")
+                             + QUuid::createUuid().toString(QUuid::Id128);
+    const QString profileUrl
+        = QUrl::fromLocalFile(profile->path()).toString(QUrl::FullyEncoded);
+    const QStringList arguments{
+        QStringLiteral("--headless"),
+        QStringLiteral("--invisible"),
+        QStringLiteral("--norestore"),
+        QStringLiteral("--nologo"),
+        QStringLiteral("--nodefault"),
+        QStringLiteral("--nolockcheck"),
+        QStringLiteral("-env:UserInstallation=") + profileUrl,
+        QStringLiteral("--accept=pipe,name=") + pipeName
+            + QStringLiteral(";urp;StarOffice.ComponentContext"),
+    };
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("URE_BOOTSTRAP"));
+    process = std::make_unique<GroupProcess>();
+    process->setProcessEnvironment(environment);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    const QString program = QDir(programDir).filePath(QStringLiteral("soffice"));
+    process->start(program, arguments);
+    if (!process->waitForStarted(qMax(0, int(deadline.remainingTime())))) {
+        fail(QStringLiteral("Cannot start ") + program + QStringLiteral(": ")
+             + process->errorString());
+        process.reset();
+        profile.reset();
+        return false;
+    }
+    processGroup = process->processId();
+    stalePipeFiles = pipeFiles(pipeName, profileUrl);
+    ExitSweeper::add(processGroup, QStringList(stalePipeFiles) << profile->path());
+    ++generation;
+    broken = false;
+
+    if (!connect(pipeName, deadline)) {
+        qCWarning(lcOffice) << lastError;
+        stopProcess(false);
+        return false;
+    }
+    return true;
+}
+
+bool OfficeSessionPrivate::connect(const QString& pipeName, const QDeadlineTimer& deadline)
+{
+    const rtl::OUString url = toOUString(QStringLiteral("uno:pipe,name=") + pipeName
+                                         + QStringLiteral(";urp;StarOffice.ComponentContext"));
+    struct Connection
+    {
+        uno::Reference<uno::XComponentContext> context;
+        uno::Reference<frame::XDesktop2> desktop;
+    };
+    while (!deadline.hasExpired()) {
+        if (!processRunning()) {
+            fail(QStringLiteral("The office process ended while starting (exit code %1)")
+                     .arg(process->exitCode()));
+            return false;
+        }
+        Connection connection;
+        try {
+            connection = call<Connection>(
+                QStringLiteral("Connecting to the office"),
+                [localContext = localContext, url] {
+                    Connection result;
+                    try {
+                        const uno::Reference<bridge::XUnoUrlResolver> resolver
+                            = bridge::UnoUrlResolver::create(localContext);
+                        result.context.set(resolver->resolve(url), uno::UNO_QUERY_THROW);
+                    } catch (const connection::NoConnectException&) {
+                        return result; // not listening yet
+                    }
+                    result.desktop = frame::Desktop::create(result.context);
+                    return result;
+                },
+                qMax(1, int(deadline.remainingTime())));
+        } catch (const OfficeAutomationError& e) {
+            fail(e.message());
+            return false;
+        }
+        if (connection.desktop.is()) {
+            remoteContext = connection.context;
+            desktop = connection.desktop;
+            return true;
+        }
+        // Waiting on the process also notices when it ends.
+        process->waitForFinished(qMax(0, qMin(ConnectRetryMs, int(deadline.remainingTime()))));
+    }
+    fail(QStringLiteral("The office did not answer within %1 ms").arg(startTimeoutMs));
+    return false;
+}
+
+void OfficeSessionPrivate::run(const QString& what, const std::function<void()>& work,
+                               int timeoutMs)
+{
+    Q_ASSERT(QThread::currentThread() == owner);
+    if (timeoutMs < 0)
+        timeoutMs = callTimeoutMs;
+
+    struct State
+    {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        bool failed = false;
+        bool disposed = false;
+        QString error;
+    };
+    const auto state = std::make_shared<State>();
+    std::thread helper;
+    try {
+        helper = std::thread([state, work] {
+            QString error;
+            bool failed = true;
+            bool disposed = false;
+            try {
+                work();
+                failed = false;
+            } catch (const lang::DisposedException&) {
+                disposed = true;
+                error = caughtException();
+            } catch (...) {
+                error = caughtException();
+            }
+            const std::lock_guard<std::mutex> lock(state->mutex);
+            state->failed = failed;
+            state->error = error;
+            state->disposed = disposed;
+            state->done = true;
+            state->finished.notify_all();
+        });
+    } catch (const std::system_error& e) {
+        const QString message = what + QStringLiteral(" failed: no thread: ")
+                                + QString::fromUtf8(e.what());
+        fail(message);
+        throw OfficeAutomationError(message);
+    }
+
+    std::unique_lock<std::mutex> lock(state->mutex);
+    const auto isDone = [&state] { return state->done; };
+    if (!state->finished.wait_for(lock, std::chrono::milliseconds(timeoutMs), isDone)) {
+        lock.unlock();
+        killProcess();
+        lock.lock();
+        const bool returned = state->finished.wait_for(
+            lock, std::chrono::milliseconds(AfterKillTimeoutMs), isDone);
+        lock.unlock();
+        if (returned)
+            helper.join();
+        else
+            helper.detach(); // it owns all it touches
+        const QString message = what
+                                + QStringLiteral(" took longer than %1 ms; the office process "
+                                                 "was ended")
+                                      .arg(timeoutMs);
+        qCWarning(lcOffice) << message;
+        fail(message);
+        throw OfficeAutomationError(message);
+    }
+    lock.unlock();
+    helper.join();
+    if (state->failed) {
+        if (state->disposed)
+            broken = true;
+        const QString message = what + QStringLiteral(" failed: ") + state->error;
+        fail(message);
+        throw OfficeAutomationError(message);
+    }
+}
+
+void OfficeSessionPrivate::killProcess()
+{
+    broken = true;
+    if (process && process->state() != QProcess::NotRunning)
+        process->killGroup();
+}
+
+void OfficeSessionPrivate::stopProcess(bool graceful)
+{
+    if (graceful && desktop.is() && !broken && processRunning()) {
+        try {
+            run(QStringLiteral("Ending the office"),
+                [desktop = desktop] { desktop->terminate(); }, TerminateTimeoutMs);
+        } catch (const OfficeAutomationError&) {
+            // The office may exit before it answers.
+        }
+    }
+    desktop.clear();
+    remoteContext.clear();
+    if (process) {
+        if (process->state() != QProcess::NotRunning
+            && !process->waitForFinished(graceful ? ExitTimeoutMs : 0))
+            process->killGroup();
+        // The launcher may end before the office it started: nothing of the group stays.
+        if (processGroup > 0)
+            ::kill(-static_cast<pid_t>(processGroup), SIGKILL);
+        ExitSweeper::remove(processGroup);
+        processGroup = 0;
+        process.reset();
+    }
+    for (const QString& file : qAsConst(stalePipeFiles))
+        QFile::remove(file);
+    stalePipeFiles.clear();
+    profile.reset();
+    broken = false;
+}
+
+OfficeSession::OfficeSession(const QString& programDir)
+    : d(std::make_shared<OfficeSessionPrivate>(programDir))
+{
+}
+
+OfficeSession::~OfficeSession() = default;
+
+void OfficeSession::setCallTimeoutMs(int ms)
+{
+    d->callTimeoutMs = qMax(1, ms);
+}
+
+int OfficeSession::callTimeoutMs() const
+{
+    return d->callTimeoutMs;
+}
+
+void OfficeSession::setStartTimeoutMs(int ms)
+{
+    d->startTimeoutMs = qMax(1, ms);
+}
+
+int OfficeSession::startTimeoutMs() const
+{
+    return d->startTimeoutMs;
+}
+
+bool OfficeSession::ensureRunning()
+{
+    return d->ensureRunning();
+}
+
+void OfficeSession::shutdown()
+{
+    d->stopProcess(true);
+}
+
+qint64 OfficeSession::processId() const
+{
+    return d->processRunning() ? d->processId() : 0;
+}
+
+QString OfficeSession::lastError() const
+{
+    return d->lastError;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <memory>
+
+class OfficeSessionPrivate;
+
+// One headless office process shared by every document: started on first use, kept warm
+// between documents, restarted when it died, ended with the session. A session is
+// created, used and destroyed on one thread. The process runs with a private profile, so
+// the user's own office settings and windows are never touched. Applications and
+// documents that outlive their session do nothing.
+class OfficeSession
+{
+    Q_DISABLE_COPY(OfficeSession)
+
+public:
+    static constexpr int DefaultCallTimeoutMs = 60000;
+    static constexpr int DefaultStartTimeoutMs = 90000;
+
+    // programDir: the office's program folder; empty for the installed office.
+    explicit OfficeSession(const QString& programDir = QString());
+    // Ends the office process.
+    ~OfficeSession();
+
+    // Time limit of each office call (load, export, close). A call that overruns kills the
+    // office process; the next document gets a fresh one.
+    void setCallTimeoutMs(int ms);
+    int callTimeoutMs() const;
+    // Time limit for starting the office process and connecting to it.
+    void setStartTimeoutMs(int ms);
+    int startTimeoutMs() const;
+
+    // Makes sure the office process is up and connected, starting it when needed.
+    bool ensureRunning();
+    // Asks the office process to end and kills its process group if it lingers.
+    void shutdown();
+    // Id of the office process, which leads its own process group; 0 when none runs.
+    qint64 processId() const;
+    // What went wrong in the last failed call, for diagnostics.
+    QString lastError() const;
+
+private:
+    friend class OfficeApplication;
+    friend class OfficeDocuments;
+
+    std::shared_ptr<OfficeSessionPrivate> d;
+};

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "GroupProcess.h"
+
+#include <QDeadlineTimer>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/uno/Reference.hxx>
+#include <com/sun/star/uno/XComponentContext.hpp>
+
+#include <functional>
+#include <memory>
+
+class OfficeSessionPrivate
+{
+    Q_DISABLE_COPY(OfficeSessionPrivate)
+
+public:
+    explicit OfficeSessionPrivate(const QString& programDir);
+    ~OfficeSessionPrivate();
+
+    bool ensureRunning();
+    // Ends the office process; graceful asks it to terminate before killing its group.
+    void stopProcess(bool graceful);
+    bool processRunning() const;
+    qint64 processId() const { return processGroup; }
+    // True while the process that served the given generation still serves.
+    bool serves(quint64 processGeneration) const;
+
+    // Runs work on a helper thread and waits at most timeoutMs (the call time limit when
+    // negative). On overrun the office process group is killed, which makes the pending
+    // UNO call fail. Throws OfficeAutomationError on time-out or any exception of work.
+    // work may outlive this call after a time-out: it must capture by value.
+    void run(const QString& what, const std::function<void()>& work, int timeoutMs = -1);
+
+    template<typename Result>
+    Result call(const QString& what, const std::function<Result()>& work, int timeoutMs = -1)
+    {
+        auto result = std::make_shared<Result>();
+        run(what, [result, work] { *result = work(); }, timeoutMs);
+        return *result;
+    }
+
+    void fail(const QString& message);
+
+    QString programDir;
+    int callTimeoutMs;
+    int startTimeoutMs;
+    QString lastError;
+
+    css::uno::Reference<css::uno::XComponentContext> remoteContext;
+    css::uno::Reference<css::frame::XDesktop2> desktop;
+    // Counts process starts; documents remember the one that loaded them.
+    quint64 generation = 0;
+
+private:
+    bool bootstrap();
+    bool startProcess();
+    bool connect(const QString& pipeName, const QDeadlineTimer& deadline);
+    void killProcess();
+
+    QThread* const owner;
+    css::uno::Reference<css::uno::XComponentContext> localContext;
+    std::unique_ptr<QTemporaryDir> profile;
+    std::unique_ptr<GroupProcess> process;
+    qint64 processGroup = 0;
+    QStringList stalePipeFiles;
+    bool broken = false;
+};

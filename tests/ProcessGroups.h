@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+
+// Whether a process group still has a live member. Zombies do not count: in a container
+// whose first process does not reap orphans they linger after the office has ended.
+inline bool groupAlive(qint64 group)
+{
+    if (group <= 0)
+        return false;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (comm) state ppid pgrp ...": comm may hold blanks and parentheses.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 2 && fields.at(2).toLongLong() == group && fields.at(0) != "Z")
+            return true;
+    }
+    return false;
+}
