@@ -60,6 +60,14 @@ MainWindow::MainWindow(QWidget* parent)
     , trayAvailable(QSystemTrayIcon::isSystemTrayAvailable())
 {
     ui->setupUi(this);
+    // A click that took the focus would make the template field drop the selection that a
+    // token is meant to replace.
+    for (QPushButton* token :
+         {ui->btnTemplateName, ui->btnTemplatePage, ui->btnTemplateCurrentDate,
+          ui->btnTemplateCurrentTime, ui->btnTemplateCreatedDate, ui->btnTemplateCreatedTime,
+          ui->btnTemplateModifiedDate, ui->btnTemplateModifiedTime, ui->btnTemplateFolderName,
+          ui->btnTemplateFileSize})
+        token->setFocusPolicy(Qt::TabFocus);
 
     qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
     qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
