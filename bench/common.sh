@@ -1,0 +1,139 @@
+# shellcheck shell=bash
+# Helpers shared by the benchmark scripts in this folder; sourced, never run.
+#
+# Environment read here:
+#   MIRAVEL_BUILD_DIR   build folder (default: <repo>/build)
+#   MIRAVEL_BENCH_RUNS  timed runs per tool after one warm-up; the best is kept (default: 3)
+
+# Failures inside $(...) stop the script too.
+shopt -s inherit_errexit
+
+BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+REPO_DIR=$(dirname "$BENCH_DIR")
+BUILD_DIR=${MIRAVEL_BUILD_DIR:-$REPO_DIR/build}
+RUNS=${MIRAVEL_BENCH_RUNS:-3}
+# shellcheck disable=SC2034 # used by the scripts that source this file
+BENCH=$BUILD_DIR/bin/miravel-bench
+# shellcheck disable=SC2034
+BENCHGEN=$BUILD_DIR/bin/miravel-benchgen
+
+# Scratch space of this run: outputs, logs, generated corpora, office profiles.
+WORK=$(mktemp -d -t miravel-bench.XXXXXX)
+SOFFICE_GROUPS=$WORK/soffice.groups
+: >"$SOFFICE_GROUPS"
+
+cleanup() {
+    local group
+    # Every soffice started here led its own process group; end any that is still alive.
+    while read -r group; do
+        kill -- "-$group" 2>/dev/null || true
+    done <"$SOFFICE_GROUPS"
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# ensure_tools NEED:PACKAGE...  NEED is a command name or an absolute path; the Debian packages
+# of the missing ones are installed, with a single apt-get update.
+ensure_tools() {
+    local pair need missing=()
+    for pair in "$@"; do
+        need=${pair%%:*}
+        if [[ $need == /* ]]; then
+            [[ -e $need ]] || missing+=("${pair#*:}")
+        else
+            command -v "$need" >/dev/null || missing+=("${pair#*:}")
+        fi
+    done
+    ((${#missing[@]})) || return 0
+    echo "Installing ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >"$WORK/apt.log"
+}
+
+# build_targets TARGET...  configures the build folder (Release when new) and builds them.
+build_targets() {
+    local configure=(-S "$REPO_DIR" -B "$BUILD_DIR")
+    [[ -f $BUILD_DIR/CMakeCache.txt ]] || configure+=(-DCMAKE_BUILD_TYPE=Release)
+    echo "Building $* in $BUILD_DIR"
+    if ! { cmake "${configure[@]}" && cmake --build "$BUILD_DIR" --target "$@" -j"$(nproc)"; } \
+        >"$WORK/build.log" 2>&1; then
+        tail -n 40 "$WORK/build.log" >&2
+        echo "build failed" >&2
+        exit 1
+    fi
+}
+
+# elapsed LOG COMMAND...  runs the command with its output appended to LOG and prints its wall
+# time and its processor time (user and system, children included), in seconds.
+elapsed() {
+    local log=$1 timing TIMEFORMAT='%R %U %S'
+    shift
+    if ! timing=$({ time "$@" >>"$log" 2>&1; } 2>&1); then
+        echo "failed: $*" >&2
+        tail -n 20 "$log" >&2
+        return 1
+    fi
+    awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' <<<"$timing"
+}
+
+# best_time NAME OUTDIR COMMAND...  one warm-up run, then RUNS timed runs, each into an
+# emptied OUTDIR. Prints the shortest wall time. The wall and processor times of the runs go
+# to $WORK/NAME.times, the command's output to $WORK/NAME.log.
+best_time() {
+    local name=$1 out=$2 run t
+    shift 2
+    : >"$WORK/$name.log"
+    : >"$WORK/$name.times"
+    for ((run = 0; run <= RUNS; run++)); do
+        rm -rf "$out"
+        mkdir -p "$out"
+        t=$(elapsed "$WORK/$name.log" "$@")
+        ((run == 0)) || echo "$t" >>"$WORK/$name.times"
+    done
+    sort -n "$WORK/$name.times" | head -n 1 | cut -d' ' -f1
+}
+
+# report NAME LABEL  prints the best wall and processor times of a tool and all its runs.
+# The processor time is the steadier figure when other work shares the machine.
+report() {
+    awk -v label="$2" '
+        { walls = walls " " $1; if (wall == "" || $1 < wall) wall = $1
+          if (cpu == "" || $2 < cpu) cpu = $2 }
+        END { printf "%-30s wall %7.3f s  cpu %7.3f s  (wall of runs:%s)\n", label, wall, cpu, walls }
+    ' "$WORK/$1.times"
+}
+
+# best_cpu NAME  the shortest processor time of a tool's runs.
+best_cpu() {
+    sort -n -k2 "$WORK/$1.times" | head -n 1 | cut -d' ' -f2
+}
+
+# ratio A B  prints A / B with two decimals.
+ratio() {
+    awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f\n", a / b; else print "n/a" }'
+}
+
+# bench_value KEY LOG [last|min|max]  a value that miravel-bench printed as "KEY value".
+bench_value() {
+    awk -v key="$1" -v how="${3:-last}" '
+        $1 == key {
+            v = $2
+            if (m == "" || (how == "max" && v + 0 > m + 0) || (how == "min" && v + 0 < m + 0))
+                m = v
+        }
+        END { print (how == "last" ? v : m) }' "$2"
+}
+
+# run_soffice ARG...  runs soffice headless with this run's own throwaway profile, as the
+# leader of a process group of its own, so that cleanup can end whatever it leaves behind.
+run_soffice() {
+    setsid -w soffice -env:UserInstallation="file://$WORK/office-profile" --headless \
+        --norestore --nologo --nolockcheck "$@" &
+    echo "$!" >>"$SOFFICE_GROUPS"
+    wait "$!"
+}
+
+# count_files DIR GLOB  number of files in DIR whose name matches GLOB.
+count_files() {
+    find "$1" -maxdepth 1 -type f -name "$2" | wc -l
+}
