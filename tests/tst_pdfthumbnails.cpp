@@ -26,6 +26,7 @@ private slots:
     void collectPages();
     void pageRange_data();
     void pageRange();
+    void sharedNameKeepsLastPage();
     void staleImagesRemoved();
     void missingTool();
     void hangingToolKilled();
@@ -191,6 +192,20 @@ void TestPdfThumbnails::pageRange()
         QVERIFY(errors.at(1).contains(QStringLiteral("  filesPage.count() == 0")));
         QVERIFY(errors.at(2).contains(QStringLiteral("PDFThumbnailer::generate")));
     }
+}
+
+void TestPdfThumbnails::sharedNameKeepsLastPage()
+{
+    // Without [PAGE] every page gets one path: each is reported, the last one stays.
+    Renderer renderer;
+    ThumbSettings s = settings(1, 4);
+    s.nameFormat = QStringLiteral("[NAME]");
+    renderer.setSettings(s);
+    QFile file(makePdf(QStringLiteral("four.pdf"), 4));
+    const Thumbnailer::tThumbnailPages result = renderer.generate(file);
+    QCOMPARE(result.keys(), (QList<qint32>{1, 2, 3, 4}));
+    QCOMPARE(QSet<QString>(result.cbegin(), result.cend()).size(), 1);
+    QCOMPARE(pageShown(QImage(result.value(4))), 4);
 }
 
 void TestPdfThumbnails::staleImagesRemoved()

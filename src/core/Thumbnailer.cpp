@@ -14,6 +14,8 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThreadPool>
+#include <QVector>
 
 #include <cerrno>
 #include <csignal>
@@ -256,12 +258,39 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
         }
         QFile& source = namingSource.exists() ? namingSource : pdf;
         const QString folder = outputFolder.isEmpty() ? settings.outputFolderFor(pdf) : outputFolder;
+        struct PageThumbnail
+        {
+            qint32 page;
+            QString image;
+            QString path;
+            bool saved;
+        };
+        QVector<PageThumbnail> thumbnails;
+        QSet<QString> paths;
         for (auto it = tempPages.cbegin(); it != tempPages.cend(); ++it) {
             const qint32 page = it.key() + pageOffset;
             const QString path = folder + expandTemplate(settings.nameFormat, source, page)
                 + QLatin1Char('.') + extensionFor(settings.outputFormat);
-            if (saveThumbnail(it.value(), path, settings.outputFormat))
-                filesPage.insert(page, path);
+            thumbnails.append({page, it.value(), path, false});
+            paths.insert(path);
+        }
+        const auto save = [this](PageThumbnail& t) {
+            t.saved = saveThumbnail(t.image, t.path, settings.outputFormat);
+        };
+        if (paths.size() == thumbnails.size() && thumbnails.size() > 1) {
+            // Distinct pages are independent: decode and scale them on every core.
+            QThreadPool pool;
+            for (PageThumbnail& t : thumbnails)
+                pool.start(QRunnable::create([&save, &t] { save(t); }));
+            pool.waitForDone();
+        } else {
+            // Pages sharing one name overwrite each other in page order.
+            for (PageThumbnail& t : thumbnails)
+                save(t);
+        }
+        for (const PageThumbnail& t : qAsConst(thumbnails)) {
+            if (t.saved)
+                filesPage.insert(t.page, t.path);
         }
     }
     if (filesPage.isEmpty())

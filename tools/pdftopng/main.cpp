@@ -10,8 +10,9 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
-#include <QImageWriter>
 #include <QThread>
+
+#include <png.h>
 
 #include <algorithm>
 #include <atomic>
@@ -29,9 +30,9 @@ constexpr double kDpi = 150.0;
 constexpr double kMaxPixels = 50e6;
 // Keeps a degenerate page (a MediaBox of a mile by an inch) inside the budget too.
 constexpr double kMaxSide = 32767;
-// QPngHandler turns quality q into zlib level (100 - q) * 9 / 91; 85 gives level 1, the
-// fastest level that still compresses.
-constexpr int kPngQuality = 85;
+// Page images are intermediate files, read once right away: unfiltered rows and the
+// fastest zlib level make writing and reading them cheap.
+constexpr int kZlibLevel = 1;
 
 using Document = std::unique_ptr<Poppler::Document>;
 
@@ -86,14 +87,51 @@ QImage renderPage(Poppler::Page& page)
                               std::max(1, int(points.height() * scale)));
 }
 
-// Writes under a temporary name first, so that nobody ever sees a half-written page image.
-bool writePng(const QImage& image, const QString& path)
+// 8-bit RGB rows straight from a 32-bit image; false when libpng fails.
+bool encodePng(const QImage& image, FILE* out)
 {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    // libpng reports errors by longjmp: nothing below may need destruction.
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, out);
+    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_compression_level(png, kZlibLevel);
+    png_write_info(png, info);
+    // A 32-bit QImage holds each pixel as one native-endian 0xAARRGGBB word.
+    if (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        png_set_bgr(png);
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
+    } else {
+        png_set_filler(png, 0, PNG_FILLER_BEFORE);
+    }
+    for (int y = 0; y < image.height(); ++y)
+        png_write_row(png, image.constScanLine(y));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+// Writes under a temporary name first, so that nobody ever sees a half-written page image.
+bool writePng(const QImage& rendered, const QString& path)
+{
+    const QImage image = rendered.convertToFormat(QImage::Format_RGB32);
     const QString partial = path + QLatin1String(".part");
-    QImageWriter writer(partial, "png");
-    writer.setQuality(kPngQuality);
-    if (!writer.write(image)) {
-        report(QStringLiteral("cannot write %1: %2").arg(partial, writer.errorString()));
+    FILE* out = std::fopen(QFile::encodeName(partial).constData(), "wb");
+    const bool written = out && encodePng(image, out);
+    const bool closed = out && std::fclose(out) == 0;
+    if (!written || !closed) {
+        report(QStringLiteral("cannot write %1").arg(partial));
         QFile::remove(partial);
         return false;
     }
