@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QWidget>
+#include <QWindow>
 
 #include <cstdio>
 #include <ctime>
