@@ -76,10 +76,6 @@ void TestPictureThumbnails::initTestCase()
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
 }
 
-class Saver : public ImageThumbnailer
-{
-};
-
 void TestPictureThumbnails::scaling_data()
 {
     QTest::addColumn<QSize>("source");
@@ -105,7 +101,7 @@ void TestPictureThumbnails::scaling()
     QFETCH(QSize, expected);
     const QString path = fixture(QStringLiteral("scale.") + QString::fromLatin1(format).toLower(), source, format);
     QVERIFY(!path.isEmpty());
-    Saver saver;
+    ImageThumbnailer saver;
     saver.setSettings(settings(box.width(), box.height(), keep));
     const QString target = dir.filePath(QStringLiteral("out/scaled.png"));
     QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::OutPng));
@@ -133,7 +129,7 @@ void TestPictureThumbnails::formats()
     QFETCH(int, format);
     QFETCH(QByteArray, written);
     const QString path = fixture(QStringLiteral("format.png"), QSize(300, 300));
-    Saver saver;
+    ImageThumbnailer saver;
     saver.setSettings(settings(100, 100, true, format));
     // The extension does not decide the format; the content must.
     const QString target = dir.filePath(QStringLiteral("out/format.thumb"));
@@ -237,7 +233,7 @@ void TestPictureThumbnails::refused()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
-    Saver saver;
+    ImageThumbnailer saver;
     saver.setSettings(settings(100, 100, true));
     const QString targetPath = dir.filePath(target);
     LogCapture log;
@@ -290,7 +286,7 @@ void TestPictureThumbnails::exifOrientation()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(jpegWithOrientation(sample(QSize(400, 200)), 6));
     file.close();
-    Saver saver;
+    ImageThumbnailer saver;
     saver.setSettings(settings(100, 100, keep));
     const QString target = dir.filePath(QStringLiteral("out/turned.png"));
     QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::OutPng));
@@ -315,7 +311,7 @@ void TestPictureThumbnails::truncatedJpeg()
     QVERIFY(cut.open(QIODevice::WriteOnly));
     cut.write(bytes.left(bytes.size() / 2));
     cut.close();
-    Saver saver;
+    ImageThumbnailer saver;
     saver.setSettings(settings(200, 200, true));
     const QString target = dir.filePath(QStringLiteral("out/truncated.png"));
     QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::OutPng));
@@ -330,7 +326,7 @@ void TestPictureThumbnails::replacesExistingThumbnail()
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(100000, 'x'));
     old.close();
-    Saver saver;
+    ImageThumbnailer saver;
     saver.setSettings(settings(50, 50, true));
     QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::OutPng));
     QCOMPARE(QImage(target).size(), QSize(50, 50));

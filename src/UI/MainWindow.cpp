@@ -301,10 +301,7 @@ void MainWindow::saveSettings()
         }
         appSettings.setValue(f.prefix + Key::KeepAspectRatio, f.keepAspectRatio->isChecked());
     }
-    const int format = ui->radioOutputBmp->isChecked()    ? ThumbSettings::OutBmp
-                       : ui->radioOutputJpeg->isChecked() ? ThumbSettings::OutJpeg
-                                                          : ThumbSettings::OutPng;
-    appSettings.setValue(Key::OutputFormat, format);
+    appSettings.setValue(Key::OutputFormat, int(outputFormat()));
     appSettings.setValue(Key::OutputFolder, ui->lineOutputFolderImg->text());
     appSettings.setValue(Key::UseFileFolder, ui->checkUserFileFolderImg->isChecked());
     appSettings.setValue(Key::NameFormat, ui->templateEdit->text());
@@ -348,6 +345,13 @@ void MainWindow::on_checkUserFileFolderImg_stateChanged(int state)
     ui->btnOutputFolderImg->setEnabled(enable);
 }
 
+ThumbSettings::tOutFormat MainWindow::outputFormat() const
+{
+    if (ui->radioOutputBmp->isChecked())
+        return ThumbSettings::OutBmp;
+    return ui->radioOutputJpeg->isChecked() ? ThumbSettings::OutJpeg : ThumbSettings::OutPng;
+}
+
 ThumbJob MainWindow::buildJob() const
 {
     ThumbJob job;
@@ -360,9 +364,7 @@ ThumbJob MainWindow::buildJob() const
         common.useFileFolder = true;
     else
         common.setOutputFolder(ui->lineOutputFolderImg->text());
-    common.outputFormat = ui->radioOutputBmp->isChecked()    ? ThumbSettings::OutBmp
-                          : ui->radioOutputJpeg->isChecked() ? ThumbSettings::OutJpeg
-                                                             : ThumbSettings::OutPng;
+    common.outputFormat = outputFormat();
     common.nameFormat = ui->templateEdit->text();
 
     for (const FamilyOptions& f : familyOptions()) {

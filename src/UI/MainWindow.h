@@ -90,6 +90,7 @@ private:
     void saveSettings();
     void insertTemplateToken(const QString& word);
     ThumbJob buildJob() const;
+    ThumbSettings::tOutFormat outputFormat() const;
     void setRunning(bool running);
     void openHelpPage(int index);
     void warn(const QString& text);

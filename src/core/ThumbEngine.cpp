@@ -28,13 +28,13 @@ QMap<qint32, Thumbnailer*> standardProducers()
     QMap<qint32, Thumbnailer*> producers;
 #ifdef MIRAVEL_HAVE_OFFICE
     // One warm office process serves the three office families.
-    const auto office = std::make_shared<SharedOffice>();
+    const auto shared = std::make_shared<SharedOffice>();
     if (isExcelAvailable())
-        producers.insert(Excel, new ExcelThumbnailer(office));
+        producers.insert(Excel, new ExcelThumbnailer(shared));
     if (isPowerPointAvailable())
-        producers.insert(PowerPoint, new PowerPointThumbnailer(office));
+        producers.insert(PowerPoint, new PowerPointThumbnailer(shared));
     if (isWordAvailable())
-        producers.insert(Word, new WordThumbnailer(office));
+        producers.insert(Word, new WordThumbnailer(shared));
 #endif
     producers.insert(Picture, new ImageThumbnailer);
     producers.insert(Pdf, new PDFThumbnailer);
@@ -48,40 +48,32 @@ bool isRegularFile(const QFileInfo& info)
     return info.exists() && info.isFile();
 }
 
+// The installed office, or none when Miravel was built without office support.
+const OfficeInstallation* office()
+{
+#ifdef MIRAVEL_HAVE_OFFICE
+    return &OfficeInstallation::system();
+#else
+    return nullptr;
+#endif
+}
+
 } // namespace
 
-// Without office support built in, no office family is available.
-#ifdef MIRAVEL_HAVE_OFFICE
 bool isExcelAvailable()
 {
-    return OfficeInstallation::system().calcAvailable();
+    return office() && office()->calcAvailable();
 }
 
 bool isPowerPointAvailable()
 {
-    return OfficeInstallation::system().impressAvailable();
+    return office() && office()->impressAvailable();
 }
 
 bool isWordAvailable()
 {
-    return OfficeInstallation::system().writerAvailable();
+    return office() && office()->writerAvailable();
 }
-#else
-bool isExcelAvailable()
-{
-    return false;
-}
-
-bool isPowerPointAvailable()
-{
-    return false;
-}
-
-bool isWordAvailable()
-{
-    return false;
-}
-#endif
 
 ThumbEngine::ThumbEngine()
     : ThumbEngine(standardProducers())

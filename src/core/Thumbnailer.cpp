@@ -236,8 +236,13 @@ QString Thumbnailer::extensionFor(ThumbSettings::tOutFormat format)
 
 QString Thumbnailer::thumbnailPath(const QFile& source, qint32 page) const
 {
-    return settings.outputFolderFor(source) + expandTemplate(settings.nameFormat, source, page)
-        + QLatin1Char('.') + extensionFor(settings.outputFormat);
+    return thumbnailPath(settings.outputFolderFor(source), source, page);
+}
+
+QString Thumbnailer::thumbnailPath(const QString& folder, const QFile& source, qint32 page) const
+{
+    return folder + expandTemplate(settings.nameFormat, source, page) + QLatin1Char('.')
+        + extensionFor(settings.outputFormat);
 }
 
 Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString& outputFolder,
@@ -269,8 +274,7 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
         QSet<QString> paths;
         for (auto it = tempPages.cbegin(); it != tempPages.cend(); ++it) {
             const qint32 page = it.key() + pageOffset;
-            const QString path = folder + expandTemplate(settings.nameFormat, source, page)
-                + QLatin1Char('.') + extensionFor(settings.outputFormat);
+            const QString path = thumbnailPath(folder, source, page);
             thumbnails.append({page, it.value(), path, false});
             paths.insert(path);
         }

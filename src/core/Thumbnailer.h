@@ -40,6 +40,8 @@ public:
     static QString extensionFor(ThumbSettings::tOutFormat format);
     // Output folder, expanded template and extension, joined as plain strings.
     QString thumbnailPath(const QFile& source, qint32 page) const;
+    // The same with the folder given.
+    QString thumbnailPath(const QString& folder, const QFile& source, qint32 page) const;
 
     // Rasterises settings.pageStart..pageEnd of `pdf` with pdftopng and saves the pages.
     // A PDF that holds only part of its source (an exported page range) passes the number
