@@ -69,6 +69,8 @@ private slots:
     void rejectsUnreadableFiles_data();
     void rejectsUnreadableFiles();
     void keepsHugePagesInsidePixelBudget();
+    void rendersPageAloneAsWithinRange_data();
+    void rendersPageAloneAsWithinRange();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -203,6 +205,46 @@ void TestPdfToPng::keepsHugePagesInsidePixelBudget()
     QVERIFY2(pixels <= 50e6 && pixels > 0.99 * 50e6, qPrintable(QString::number(pixels)));
     QCOMPARE(image.width(), image.height());
     QCOMPARE(pageShownBy(image), 1);
+}
+
+void TestPdfToPng::rendersPageAloneAsWithinRange_data()
+{
+    QTest::addColumn<QSizeF>("points"); // of each page
+    QTest::addRow("A4") << QSizeF(595, 842);
+    QTest::addRow("landscape strip") << QSizeF(842, 30);
+    QTest::addRow("one pixel high") << QSizeF(200, 0.4);
+}
+
+// A page rendered on its own is cut into bands when there are spare cores; it must come out
+// exactly as when it is one page of several, rendered whole.
+void TestPdfToPng::rendersPageAloneAsWithinRange()
+{
+    QFETCH(QSizeF, points);
+    {
+        QPdfWriter writer(pdf());
+        writer.setPageSize(QPageSize(points, QPageSize::Point));
+        writer.setPageMargins(QMarginsF());
+        writer.setResolution(72);
+        QPainter painter(&writer);
+        painter.setRenderHint(QPainter::Antialiasing);
+        for (int n = 0; n < 2; ++n) {
+            if (n > 0)
+                writer.newPage();
+            painter.setPen(QPen(Qt::darkBlue, 1.5));
+            painter.drawLine(QPointF(0, 0), QPointF(writer.width(), writer.height()));
+            painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+            painter.drawText(QRectF(0, 0, writer.width(), writer.height()), Qt::AlignCenter,
+                             QStringLiteral("Band seams must not show. Bände ÿ"));
+        }
+    }
+    const QString alone = dir->filePath(QStringLiteral("alone"));
+    const QString within = dir->filePath(QStringLiteral("within"));
+    QCOMPARE(render(pdf(), alone, 1, 1), 0);
+    QCOMPARE(render(pdf(), within, 1, 2), 0);
+    const QImage image(imageName(alone, 1));
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.height(), qMax(1, qRound(points.height() * 150 / 72)));
+    QCOMPARE(image, QImage(imageName(within, 1)));
 }
 
 QTEST_MAIN(TestPdfToPng)

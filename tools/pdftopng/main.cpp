@@ -1,25 +1,36 @@
 // pdftopng -f FIRST -l LAST PDF ROOT
 //
 // Renders pages FIRST..LAST of PDF into ROOT-NNNNNN.png, one file per page, numbered as in
-// the PDF; FIRST below 1 counts as 1 and pages past the end are skipped. Pages are shared
+// the PDF; FIRST below 1 counts as 1 and pages past the end are skipped. The work is shared
 // among worker threads, each with a document of its own, because a Poppler document must not
-// be used by two threads at once.
+// be used by two threads at once. When there are fewer pages than cores, each page is cut
+// into horizontal bands rendered side by side.
+//
+// The tool links Poppler's C++ interface only: it is started once per file, so what it loads
+// at start-up counts.
 
-#include <poppler-qt5.h>
-
-#include <QCoreApplication>
-#include <QFile>
-#include <QImage>
-#include <QThread>
+#include <poppler-document.h>
+#include <poppler-global.h>
+#include <poppler-image.h>
+#include <poppler-page-renderer.h>
+#include <poppler-page.h>
 
 #include <png.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -34,61 +45,75 @@ constexpr double kMaxSide = 32767;
 // fastest zlib level make writing and reading them cheap.
 constexpr int kZlibLevel = 1;
 
-using Document = std::unique_ptr<Poppler::Document>;
+using Document = std::unique_ptr<poppler::document>;
 
 struct Options
 {
     int first;
     int last;
-    QString pdf;
-    QString root;
+    std::string pdf;
+    std::string root;
 };
 
-void report(const QString& message)
+std::mutex reportMutex;
+
+void report(const std::string& message)
 {
-    std::fprintf(stderr, "pdftopng: %s\n", qPrintable(message));
+    const std::lock_guard<std::mutex> lock(reportMutex);
+    std::fprintf(stderr, "pdftopng: %s\n", message.c_str());
 }
 
-std::optional<Options> parseArguments(const QStringList& args)
+std::optional<int> parseNumber(const char* text)
 {
-    if (args.size() != 7 || args.at(1) != QLatin1String("-f") || args.at(3) != QLatin1String("-l"))
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || value < INT_MIN || value > INT_MAX)
         return std::nullopt;
-    bool firstOk = false;
-    bool lastOk = false;
-    const int first = args.at(2).toInt(&firstOk);
-    const int last = args.at(4).toInt(&lastOk);
-    if (!firstOk || !lastOk)
+    return int(value);
+}
+
+std::optional<Options> parseArguments(int argc, char* argv[])
+{
+    if (argc != 7 || std::strcmp(argv[1], "-f") != 0 || std::strcmp(argv[3], "-l") != 0)
         return std::nullopt;
-    return Options{qMax(1, first), last, args.at(5), args.at(6)};
+    const std::optional<int> first = parseNumber(argv[2]);
+    const std::optional<int> last = parseNumber(argv[4]);
+    if (!first || !last)
+        return std::nullopt;
+    return Options{std::max(1, *first), *last, argv[5], argv[6]};
 }
 
-Document openDocument(const QString& path)
+Document openDocument(const std::string& path)
 {
-    Document document(Poppler::Document::load(path));
-    if (document) {
-        document->setRenderHint(Poppler::Document::Antialiasing);
-        document->setRenderHint(Poppler::Document::TextAntialiasing);
-        document->setPaperColor(Qt::white);
-    }
-    return document;
+    return Document(poppler::document::load_from_file(path));
 }
 
-QImage renderPage(Poppler::Page& page)
+// Pixel size of a page and the resolution that gives it.
+struct Geometry
 {
-    const QSizeF points = page.pageSizeF();
-    const double scale = std::min({kDpi / 72,
-                                   std::sqrt(kMaxPixels / (points.width() * points.height())),
-                                   kMaxSide / std::max(points.width(), points.height())});
-    if (scale >= kDpi / 72)
-        return page.renderToImage(kDpi, kDpi);
+    double dpi;
+    int width;
+    int height;
+};
+
+Geometry geometryOf(const poppler::page& page)
+{
+    const poppler::rectf box = page.page_rect(poppler::crop_box);
+    const bool turned = page.orientation() == poppler::page::landscape
+        || page.orientation() == poppler::page::seascape;
+    const double width = turned ? box.height() : box.width();
+    const double height = turned ? box.width() : box.height();
+    const double scale = std::min({kDpi / 72, std::sqrt(kMaxPixels / (width * height)),
+                                   kMaxSide / std::max(width, height)});
+    if (scale >= kDpi / 72) // rounded as Poppler rounds a whole page
+        return {kDpi, std::max(1, int(width * scale + 0.5)), std::max(1, int(height * scale + 0.5))};
     // Sides rounded down, but at least one pixel, keep the image inside the limits.
-    return page.renderToImage(72 * scale, 72 * scale, 0, 0,
-                              std::max(1, int(points.width() * scale)),
-                              std::max(1, int(points.height() * scale)));
+    return {72 * scale, std::max(1, int(width * scale)), std::max(1, int(height * scale))};
 }
 
-// 8-bit RGB rows straight from a 32-bit image; false when libpng fails.
-bool encodePng(const QImage& image, FILE* out)
+// 8-bit RGB rows of the bands, top to bottom; false when libpng fails.
+bool encodePng(const std::vector<poppler::image>& bands, int width, int height, FILE* out)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -102,99 +127,172 @@ bool encodePng(const QImage& image, FILE* out)
         return false;
     }
     png_init_io(png, out);
-    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_set_compression_level(png, kZlibLevel);
     png_write_info(png, info);
-    // A 32-bit QImage holds each pixel as one native-endian 0xAARRGGBB word.
-    if (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-        png_set_bgr(png);
-        png_set_filler(png, 0, PNG_FILLER_AFTER);
-    } else {
-        png_set_filler(png, 0, PNG_FILLER_BEFORE);
+    for (const poppler::image& band : bands) {
+        for (int y = 0; y < band.height(); ++y)
+            png_write_row(png, reinterpret_cast<png_const_bytep>(band.const_data())
+                                   + std::size_t(y) * std::size_t(band.bytes_per_row()));
     }
-    for (int y = 0; y < image.height(); ++y)
-        png_write_row(png, image.constScanLine(y));
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;
 }
 
-// Writes under a temporary name first, so that nobody ever sees a half-written page image.
-bool writePng(const QImage& rendered, const QString& path)
+std::string pageFileName(const std::string& root, int number)
 {
-    const QImage image = rendered.convertToFormat(QImage::Format_RGB32);
-    const QString partial = path + QLatin1String(".part");
-    FILE* out = std::fopen(QFile::encodeName(partial).constData(), "wb");
-    const bool written = out && encodePng(image, out);
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "-%06d.png", number);
+    return root + suffix;
+}
+
+// Writes under a temporary name first, so that nobody ever sees a half-written page image.
+bool writePng(const std::vector<poppler::image>& bands, const Geometry& size,
+              const std::string& path)
+{
+    const std::string partial = path + ".part";
+    FILE* out = std::fopen(partial.c_str(), "wb");
+    const bool written = out && encodePng(bands, size.width, size.height, out);
     const bool closed = out && std::fclose(out) == 0;
     if (!written || !closed) {
-        report(QStringLiteral("cannot write %1").arg(partial));
-        QFile::remove(partial);
+        report("cannot write " + partial);
+        std::remove(partial.c_str());
         return false;
     }
-    QFile::remove(path); // QFile::rename never replaces a file
-    if (!QFile::rename(partial, path)) {
-        report(QStringLiteral("cannot rename %1 to %2").arg(partial, path));
-        QFile::remove(partial);
+    if (std::rename(partial.c_str(), path.c_str()) != 0) {
+        report("cannot rename " + partial + " to " + path);
+        std::remove(partial.c_str());
         return false;
     }
     return true;
 }
 
-QString pageFileName(const QString& root, int number)
+// One page of the range: its bands, filled by whichever workers render them; the worker
+// that completes the last band writes the image.
+struct PageJob
 {
-    return root + QLatin1Char('-') + QStringLiteral("%1").arg(number, 6, 10, QLatin1Char('0'))
-           + QLatin1String(".png");
-}
+    int number = 0;
+    std::optional<Geometry> size; // set by the first band's worker
+    std::vector<poppler::image> bands;
+    std::atomic<int> remaining{0};
+    std::atomic<bool> failed{false};
+    std::once_flag measured;
+};
 
-bool renderAndWrite(Poppler::Document& document, int number, const QString& root)
+class Renderer
 {
-    const std::unique_ptr<Poppler::Page> page(document.page(number - 1));
-    const QImage image = page ? renderPage(*page) : QImage();
-    if (image.isNull()) {
-        report(QStringLiteral("cannot render page %1").arg(number));
-        return false;
+public:
+    Renderer(const Options& options, int last, int workers)
+        : root(options.root)
+        , pages(std::size_t(last - options.first + 1))
+        , bandCount(std::max(1, workers / int(pages.size())))
+    {
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            pages[i].number = options.first + int(i);
+            pages[i].bands.resize(std::size_t(bandCount));
+            pages[i].remaining = bandCount;
+        }
+        taskCount = int(pages.size()) * bandCount;
     }
-    return writePng(image, pageFileName(root, number));
-}
+
+    int tasks() const { return taskCount; }
+
+    // Takes tasks until none is left.
+    void work(poppler::document& document)
+    {
+        poppler::page_renderer renderer;
+        renderer.set_render_hint(poppler::page_renderer::antialiasing);
+        renderer.set_render_hint(poppler::page_renderer::text_antialiasing);
+        renderer.set_paper_color(0xffffffff);
+        renderer.set_image_format(poppler::image::format_rgb24);
+        for (int task = nextTask++; task < taskCount; task = nextTask++) {
+            PageJob& job = pages[std::size_t(task / bandCount)];
+            const int band = task % bandCount;
+            renderBand(document, renderer, job, band);
+            if (--job.remaining == 0 && !finish(job))
+                failed = true;
+        }
+    }
+
+    bool anyFailed() const { return failed; }
+
+private:
+    void renderBand(poppler::document& document, const poppler::page_renderer& renderer,
+                    PageJob& job, int band)
+    {
+        const std::unique_ptr<poppler::page> page(document.create_page(job.number - 1));
+        if (!page) {
+            job.failed = true;
+            return;
+        }
+        std::call_once(job.measured, [&] { job.size = geometryOf(*page); });
+        const Geometry& size = *job.size;
+        const int top = int(std::int64_t(size.height) * band / bandCount);
+        const int bottom = int(std::int64_t(size.height) * (band + 1) / bandCount);
+        if (bottom <= top)
+            return; // a page fewer pixels high than there are bands
+        poppler::image image =
+            renderer.render_page(page.get(), size.dpi, size.dpi, 0, top, size.width, bottom - top);
+        if (!image.is_valid() || image.width() != size.width || image.height() != bottom - top)
+            job.failed = true;
+        else
+            job.bands[std::size_t(band)] = image;
+    }
+
+    bool finish(PageJob& job) const
+    {
+        const bool written = !job.failed && writePng(job.bands, *job.size, pageFileName(root, job.number));
+        if (job.failed)
+            report("cannot render page " + std::to_string(job.number));
+        job.bands.clear(); // frees the page's pixels at once
+        return written;
+    }
+
+    const std::string root;
+    std::vector<PageJob> pages;
+    const int bandCount;
+    int taskCount = 0;
+    std::atomic<int> nextTask{0};
+    std::atomic<bool> failed{false};
+};
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    const std::optional<Options> options = parseArguments(app.arguments());
+    const std::optional<Options> options = parseArguments(argc, argv);
     if (!options) {
         std::fprintf(stderr, "usage: pdftopng -f FIRST -l LAST PDF ROOT\n");
         return 2;
     }
     // Poppler's own diagnostics would flood stderr for damaged files; failures are reported
     // here instead.
-    Poppler::setDebugErrorFunction([](const QString&, const QVariant&) {}, QVariant());
+    poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
 
     std::vector<Document> documents;
     documents.push_back(openDocument(options->pdf));
-    Poppler::Document* primary = documents.front().get();
+    poppler::document* primary = documents.front().get();
     if (!primary) {
-        report(QStringLiteral("cannot open %1: not a readable PDF file").arg(options->pdf));
+        report("cannot open " + options->pdf + ": not a readable PDF file");
         return 1;
     }
-    if (primary->isLocked()) {
-        report(QStringLiteral("cannot open %1: the PDF is protected by a password").arg(options->pdf));
+    if (primary->is_locked()) {
+        report("cannot open " + options->pdf + ": the PDF is protected by a password");
         return 1;
     }
 
-    const int last = qMin(options->last, primary->numPages());
-    const int pageCount = last - options->first + 1;
-    if (pageCount <= 0)
+    const int last = std::min(options->last, primary->pages());
+    if (last < options->first)
         return 0;
 
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    Renderer renderer(*options, last, cores);
     // Documents are made and destroyed on this thread only: Poppler's global state is
     // set up and torn down with them.
-    const int workers = qBound(1, QThread::idealThreadCount(), pageCount);
+    const int workers = std::min(cores, renderer.tasks());
     while (int(documents.size()) < workers) {
         Document document = openDocument(options->pdf);
         if (!document)
@@ -202,22 +300,12 @@ int main(int argc, char* argv[])
         documents.push_back(std::move(document));
     }
 
-    std::atomic<int> nextPage(options->first);
-    std::atomic<bool> failed(false);
-    const auto work = [&](Poppler::Document* document) {
-        for (int number = nextPage++; number <= last; number = nextPage++) {
-            if (!renderAndWrite(*document, number, options->root))
-                failed = true;
-        }
-    };
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (size_t i = 1; i < documents.size(); ++i) {
-        threads.emplace_back(QThread::create(work, documents[i].get()));
-        threads.back()->start();
-    }
-    work(primary);
-    for (const auto& thread : threads)
-        thread->wait();
+    std::vector<std::thread> threads;
+    for (std::size_t i = 1; i < documents.size(); ++i)
+        threads.emplace_back([&renderer, &documents, i] { renderer.work(*documents[i]); });
+    renderer.work(*primary);
+    for (std::thread& thread : threads)
+        thread.join();
 
-    return failed ? 1 : 0;
+    return renderer.anyFailed() ? 1 : 0;
 }
