@@ -210,9 +210,11 @@ void TestPdfToPng::keepsHugePagesInsidePixelBudget()
 void TestPdfToPng::rendersPageAloneAsWithinRange_data()
 {
     QTest::addColumn<QSizeF>("points"); // of each page
-    QTest::addRow("A4") << QSizeF(595, 842);
-    QTest::addRow("landscape strip") << QSizeF(842, 30);
-    QTest::addRow("one pixel high") << QSizeF(200, 0.4);
+    QTest::addColumn<bool>("turned");   // the pages carry a quarter turn (/Rotate 90)
+    QTest::addRow("A4") << QSizeF(595, 842) << false;
+    QTest::addRow("A4 turned") << QSizeF(595, 842) << true;
+    QTest::addRow("landscape strip") << QSizeF(842, 30) << false;
+    QTest::addRow("one pixel high") << QSizeF(200, 0.4) << false;
 }
 
 // A page rendered on its own is cut into bands when there are spare cores; it must come out
@@ -220,8 +222,10 @@ void TestPdfToPng::rendersPageAloneAsWithinRange_data()
 void TestPdfToPng::rendersPageAloneAsWithinRange()
 {
     QFETCH(QSizeF, points);
+    QFETCH(bool, turned);
+    const QString upright = dir->filePath(QStringLiteral("upright.pdf"));
     {
-        QPdfWriter writer(pdf());
+        QPdfWriter writer(upright);
         writer.setPageSize(QPageSize(points, QPageSize::Point));
         writer.setPageMargins(QMarginsF());
         writer.setResolution(72);
@@ -236,6 +240,18 @@ void TestPdfToPng::rendersPageAloneAsWithinRange()
             painter.drawText(QRectF(0, 0, writer.width(), writer.height()), Qt::AlignCenter,
                              QStringLiteral("Band seams must not show. Bände ÿ"));
         }
+    }
+    if (turned) {
+        const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
+        if (qpdf.isEmpty())
+            QSKIP("qpdf is not installed; it is needed to turn the pages");
+        QProcess turn;
+        turn.start(qpdf, {upright, "--rotate=+90", pdf()});
+        QVERIFY(turn.waitForFinished());
+        QCOMPARE(turn.exitCode(), 0);
+        points.transpose();
+    } else {
+        QVERIFY(QFile::rename(upright, pdf()));
     }
     const QString alone = dir->filePath(QStringLiteral("alone"));
     const QString within = dir->filePath(QStringLiteral("within"));

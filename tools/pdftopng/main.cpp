@@ -89,6 +89,38 @@ Document openDocument(const std::string& path)
     return Document(poppler::document::load_from_file(path));
 }
 
+// Poppler sets up state shared by all documents (colour management) on the first page any
+// thread renders, without a lock. Rendering an empty page on this thread before the workers
+// start keeps them from racing to set it up.
+void setUpSharedRenderingState()
+{
+    const char* const objects[] = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1 1] >>",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (const char* object : objects) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(offsets.size()) + " 0 obj\n" + object + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 4\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        char entry[24];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+        pdf += entry;
+    }
+    pdf += "trailer\n<< /Size 4 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+
+    std::vector<char> data(pdf.begin(), pdf.end()); // must outlive the document
+    const Document document(poppler::document::load_from_raw_data(data.data(), int(data.size())));
+    const std::unique_ptr<poppler::page> page(document ? document->create_page(0) : nullptr);
+    if (page)
+        poppler::page_renderer().render_page(page.get());
+}
+
 // Pixel size of a page and the resolution that gives it.
 struct Geometry
 {
@@ -301,6 +333,8 @@ int main(int argc, char* argv[])
     }
 
     std::vector<std::thread> threads;
+    if (documents.size() > 1)
+        setUpSharedRenderingState();
     for (std::size_t i = 1; i < documents.size(); ++i)
         threads.emplace_back([&renderer, &documents, i] { renderer.work(*documents[i]); });
     renderer.work(*primary);
