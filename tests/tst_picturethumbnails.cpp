@@ -138,6 +138,15 @@ void TestPictureThumbnails::formats()
     reader.setDecideFormatFromContent(true);
     QCOMPARE(reader.format(), written);
     QCOMPARE(reader.read().size(), QSize(100, 100));
+    if (written == "png") {
+        // Written with zlib's fastest level: FLEVEL, the top bits of the stream's second byte.
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const int idat = bytes.indexOf("IDAT");
+        QVERIFY(idat > 0 && bytes.size() > idat + 6);
+        QCOMPARE(quint8(bytes.at(idat + 5)) >> 6, 0);
+    }
 }
 
 void TestPictureThumbnails::everyPictureSuffix_data()
