@@ -28,6 +28,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <thread>
@@ -214,13 +215,23 @@ struct PageJob
     std::once_flag measured;
 };
 
+// Bands per page that share the pages evenly among the workers, so that none waits idle at
+// the end: three pages on two cores make six half pages. Each band interprets the whole page
+// again, so a range long enough to keep every worker busy is rendered in whole pages.
+int bandsPerPage(int pages, int workers)
+{
+    if (pages >= 2 * workers)
+        return 1;
+    return workers / std::gcd(pages, workers);
+}
+
 class Renderer
 {
 public:
     Renderer(const Options& options, int last, int workers)
         : root(options.root)
         , pages(std::size_t(last - options.first + 1))
-        , bandCount(std::max(1, workers / int(pages.size())))
+        , bandCount(bandsPerPage(int(pages.size()), workers))
     {
         for (std::size_t i = 0; i < pages.size(); ++i) {
             pages[i].number = options.first + int(i);
