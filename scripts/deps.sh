@@ -10,7 +10,7 @@ packages=(
     # every picture format Miravel reads (TIFF and others come as Qt plugins)
     qt5-image-formats-plugins
     # pdftopng
-    libpoppler-cpp-dev libpng-dev
+    libpoppler-qt5-dev libpng-dev
     # office documents: the UNO SDK and metric-compatible fonts
     libreoffice-dev
     fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2 fonts-dejavu-core

@@ -10,8 +10,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
-#include <poppler-document.h>
-#include <poppler-page.h>
+#include <poppler-qt5.h>
 
 #include <csignal>
 
@@ -119,13 +118,11 @@ QString TestPdfThumbnails::makeText(const QString& name, const QByteArray& bytes
 
 QString TestPdfThumbnails::pdfText(const QString& path)
 {
-    const std::unique_ptr<poppler::document> document(
-        poppler::document::load_from_file(QFile::encodeName(path).toStdString()));
-    if (!document || document->pages() < 1)
+    std::unique_ptr<Poppler::Document> document(Poppler::Document::load(path));
+    if (!document || document->numPages() < 1)
         return QString();
-    const std::unique_ptr<poppler::page> page(document->create_page(0));
-    const std::vector<char> utf8 = page->text().to_utf8();
-    return QString::fromUtf8(utf8.data(), int(utf8.size()));
+    std::unique_ptr<Poppler::Page> page(document->page(0));
+    return page->text(QRectF());
 }
 
 class Renderer : public PDFThumbnailer

@@ -3,17 +3,15 @@
 // Renders pages FIRST..LAST of PDF into ROOT-NNNNNN.png, one file per page, numbered as in
 // the PDF; FIRST below 1 counts as 1 and pages past the end are skipped. The work is shared
 // among worker threads, each with a document of its own, because a Poppler document must not
-// be used by two threads at once. When there are fewer pages than cores, each page is cut
-// into horizontal bands rendered side by side.
-//
-// The tool links Poppler's C++ interface only: it is started once per file, so what it loads
-// at start-up counts.
+// be used by two threads at once. A short range is cut into horizontal bands, so that every
+// core gets the same share of the work.
 
-#include <poppler-document.h>
-#include <poppler-global.h>
-#include <poppler-image.h>
-#include <poppler-page-renderer.h>
-#include <poppler-page.h>
+#include <poppler-qt5.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QString>
 
 #include <png.h>
 
@@ -30,7 +28,6 @@
 #include <mutex>
 #include <numeric>
 #include <optional>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -46,22 +43,22 @@ constexpr double kMaxSide = 32767;
 // fastest zlib level make writing and reading them cheap.
 constexpr int kZlibLevel = 1;
 
-using Document = std::unique_ptr<poppler::document>;
+using Document = std::unique_ptr<Poppler::Document>;
 
 struct Options
 {
     int first;
     int last;
-    std::string pdf;
-    std::string root;
+    QString pdf;
+    QString root;
 };
 
 std::mutex reportMutex;
 
-void report(const std::string& message)
+void report(const QString& message)
 {
     const std::lock_guard<std::mutex> lock(reportMutex);
-    std::fprintf(stderr, "pdftopng: %s\n", message.c_str());
+    std::fprintf(stderr, "pdftopng: %s\n", qPrintable(message));
 }
 
 std::optional<int> parseNumber(const char* text)
@@ -82,12 +79,22 @@ std::optional<Options> parseArguments(int argc, char* argv[])
     const std::optional<int> last = parseNumber(argv[4]);
     if (!first || !last)
         return std::nullopt;
-    return Options{std::max(1, *first), *last, argv[5], argv[6]};
+    return Options{std::max(1, *first), *last, QFile::decodeName(argv[5]), QFile::decodeName(argv[6])};
 }
 
-Document openDocument(const std::string& path)
+void setRenderHints(Poppler::Document& document)
 {
-    return Document(poppler::document::load_from_file(path));
+    document.setRenderHint(Poppler::Document::Antialiasing);
+    document.setRenderHint(Poppler::Document::TextAntialiasing);
+    document.setPaperColor(Qt::white);
+}
+
+Document openDocument(const QString& path)
+{
+    Document document(Poppler::Document::load(path));
+    if (document)
+        setRenderHints(*document);
+    return document;
 }
 
 // Poppler sets up state shared by all documents (colour management) on the first page any
@@ -100,26 +107,25 @@ void setUpSharedRenderingState()
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1 1] >>",
     };
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
+    QByteArray pdf = "%PDF-1.4\n";
+    std::vector<int> offsets;
     for (const char* object : objects) {
         offsets.push_back(pdf.size());
-        pdf += std::to_string(offsets.size()) + " 0 obj\n" + object + "\nendobj\n";
+        pdf += QByteArray::number(int(offsets.size())) + " 0 obj\n" + object + "\nendobj\n";
     }
-    const std::size_t xref = pdf.size();
+    const int xref = pdf.size();
     pdf += "xref\n0 4\n0000000000 65535 f \n";
-    for (std::size_t offset : offsets) {
-        char entry[24];
-        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
-        pdf += entry;
-    }
-    pdf += "trailer\n<< /Size 4 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    for (int offset : offsets)
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size 4 /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
 
-    std::vector<char> data(pdf.begin(), pdf.end()); // must outlive the document
-    const Document document(poppler::document::load_from_raw_data(data.data(), int(data.size())));
-    const std::unique_ptr<poppler::page> page(document ? document->create_page(0) : nullptr);
+    const Document document(Poppler::Document::loadFromData(pdf));
+    if (!document)
+        return;
+    setRenderHints(*document);
+    const std::unique_ptr<Poppler::Page> page(document->page(0));
     if (page)
-        poppler::page_renderer().render_page(page.get());
+        page->renderToImage();
 }
 
 // Pixel size of a page and the resolution that gives it.
@@ -130,13 +136,11 @@ struct Geometry
     int height;
 };
 
-Geometry geometryOf(const poppler::page& page)
+Geometry geometryOf(const Poppler::Page& page)
 {
-    const poppler::rectf box = page.page_rect(poppler::crop_box);
-    const bool turned = page.orientation() == poppler::page::landscape
-        || page.orientation() == poppler::page::seascape;
-    const double width = turned ? box.height() : box.width();
-    const double height = turned ? box.width() : box.height();
+    const QSizeF points = page.pageSizeF(); // turned as the page is shown
+    const double width = points.width();
+    const double height = points.height();
     const double scale = std::min({kDpi / 72, std::sqrt(kMaxPixels / (width * height)),
                                    kMaxSide / std::max(width, height)});
     if (scale >= kDpi / 72) // rounded as Poppler rounds a whole page
@@ -145,8 +149,8 @@ Geometry geometryOf(const poppler::page& page)
     return {72 * scale, std::max(1, int(width * scale)), std::max(1, int(height * scale))};
 }
 
-// 8-bit RGB rows of the bands, top to bottom; false when libpng fails.
-bool encodePng(const std::vector<poppler::image>& bands, int width, int height, FILE* out)
+// 8-bit RGB rows of the bands, top to bottom, from 32-bit images; false when libpng fails.
+bool encodePng(const std::vector<QImage>& bands, int width, int height, FILE* out)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -165,39 +169,45 @@ bool encodePng(const std::vector<poppler::image>& bands, int width, int height, 
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_set_compression_level(png, kZlibLevel);
     png_write_info(png, info);
-    for (const poppler::image& band : bands) {
+    // A 32-bit QImage holds each pixel as one native-endian 0xAARRGGBB word.
+    if (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        png_set_bgr(png);
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
+    } else {
+        png_set_filler(png, 0, PNG_FILLER_BEFORE);
+    }
+    for (const QImage& band : bands) {
         for (int y = 0; y < band.height(); ++y)
-            png_write_row(png, reinterpret_cast<png_const_bytep>(band.const_data())
-                                   + std::size_t(y) * std::size_t(band.bytes_per_row()));
+            png_write_row(png, band.constScanLine(y));
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;
 }
 
-std::string pageFileName(const std::string& root, int number)
+QString pageFileName(const QString& root, int number)
 {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, "-%06d.png", number);
-    return root + suffix;
+    return root + QLatin1Char('-') + QStringLiteral("%1").arg(number, 6, 10, QLatin1Char('0'))
+        + QLatin1String(".png");
 }
 
 // Writes under a temporary name first, so that nobody ever sees a half-written page image.
-bool writePng(const std::vector<poppler::image>& bands, const Geometry& size,
-              const std::string& path)
+bool writePng(const std::vector<QImage>& bands, const Geometry& size, const QString& path)
 {
-    const std::string partial = path + ".part";
-    FILE* out = std::fopen(partial.c_str(), "wb");
+    const QString partial = path + QLatin1String(".part");
+    const QByteArray partialName = QFile::encodeName(partial);
+    FILE* out = std::fopen(partialName.constData(), "wb");
     const bool written = out && encodePng(bands, size.width, size.height, out);
     const bool closed = out && std::fclose(out) == 0;
     if (!written || !closed) {
-        report("cannot write " + partial);
-        std::remove(partial.c_str());
+        report(QStringLiteral("cannot write %1").arg(partial));
+        std::remove(partialName.constData());
         return false;
     }
-    if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        report("cannot rename " + partial + " to " + path);
-        std::remove(partial.c_str());
+    // rename(2) replaces an older image of the same name in one step.
+    if (std::rename(partialName.constData(), QFile::encodeName(path).constData()) != 0) {
+        report(QStringLiteral("cannot rename %1 to %2").arg(partial, path));
+        std::remove(partialName.constData());
         return false;
     }
     return true;
@@ -209,7 +219,7 @@ struct PageJob
 {
     int number = 0;
     std::optional<Geometry> size; // set by the first band's worker
-    std::vector<poppler::image> bands;
+    std::vector<QImage> bands;
     std::atomic<int> remaining{0};
     std::atomic<bool> failed{false};
     std::once_flag measured;
@@ -244,17 +254,12 @@ public:
     int tasks() const { return taskCount; }
 
     // Takes tasks until none is left.
-    void work(poppler::document& document)
+    void work(Poppler::Document& document)
     {
-        poppler::page_renderer renderer;
-        renderer.set_render_hint(poppler::page_renderer::antialiasing);
-        renderer.set_render_hint(poppler::page_renderer::text_antialiasing);
-        renderer.set_paper_color(0xffffffff);
-        renderer.set_image_format(poppler::image::format_rgb24);
         for (int task = nextTask++; task < taskCount; task = nextTask++) {
             PageJob& job = pages[std::size_t(task / bandCount)];
             const int band = task % bandCount;
-            renderBand(document, renderer, job, band);
+            renderBand(document, job, band);
             if (--job.remaining == 0 && !finish(job))
                 failed = true;
         }
@@ -263,10 +268,9 @@ public:
     bool anyFailed() const { return failed; }
 
 private:
-    void renderBand(poppler::document& document, const poppler::page_renderer& renderer,
-                    PageJob& job, int band)
+    void renderBand(Poppler::Document& document, PageJob& job, int band)
     {
-        const std::unique_ptr<poppler::page> page(document.create_page(job.number - 1));
+        const std::unique_ptr<Poppler::Page> page(document.page(job.number - 1));
         if (!page) {
             job.failed = true;
             return;
@@ -277,24 +281,24 @@ private:
         const int bottom = int(std::int64_t(size.height) * (band + 1) / bandCount);
         if (bottom <= top)
             return; // a page fewer pixels high than there are bands
-        poppler::image image =
-            renderer.render_page(page.get(), size.dpi, size.dpi, 0, top, size.width, bottom - top);
-        if (!image.is_valid() || image.width() != size.width || image.height() != bottom - top)
+        const QImage image =
+            page->renderToImage(size.dpi, size.dpi, 0, top, size.width, bottom - top);
+        if (image.isNull() || image.width() != size.width || image.height() != bottom - top)
             job.failed = true;
         else
-            job.bands[std::size_t(band)] = image;
+            job.bands[std::size_t(band)] = image.convertToFormat(QImage::Format_RGB32);
     }
 
     bool finish(PageJob& job) const
     {
         const bool written = !job.failed && writePng(job.bands, *job.size, pageFileName(root, job.number));
         if (job.failed)
-            report("cannot render page " + std::to_string(job.number));
+            report(QStringLiteral("cannot render page %1").arg(job.number));
         job.bands.clear(); // frees the page's pixels at once
         return written;
     }
 
-    const std::string root;
+    const QString root;
     std::vector<PageJob> pages;
     const int bandCount;
     int taskCount = 0;
@@ -313,21 +317,21 @@ int main(int argc, char* argv[])
     }
     // Poppler's own diagnostics would flood stderr for damaged files; failures are reported
     // here instead.
-    poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
+    Poppler::setDebugErrorFunction([](const QString&, const QVariant&) {}, QVariant());
 
     std::vector<Document> documents;
     documents.push_back(openDocument(options->pdf));
-    poppler::document* primary = documents.front().get();
+    Poppler::Document* primary = documents.front().get();
     if (!primary) {
-        report("cannot open " + options->pdf + ": not a readable PDF file");
+        report(QStringLiteral("cannot open %1: not a readable PDF file").arg(options->pdf));
         return 1;
     }
-    if (primary->is_locked()) {
-        report("cannot open " + options->pdf + ": the PDF is protected by a password");
+    if (primary->isLocked()) {
+        report(QStringLiteral("cannot open %1: the PDF is protected by a password").arg(options->pdf));
         return 1;
     }
 
-    const int last = std::min(options->last, primary->pages());
+    const int last = std::min(options->last, primary->numPages());
     if (last < options->first)
         return 0;
 
