@@ -12,20 +12,16 @@
 #include <QFile>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <png.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <mutex>
 #include <numeric>
 #include <optional>
 #include <thread>
@@ -53,33 +49,22 @@ struct Options
     QString root;
 };
 
-std::mutex reportMutex;
-
 void report(const QString& message)
 {
-    const std::lock_guard<std::mutex> lock(reportMutex);
     std::fprintf(stderr, "pdftopng: %s\n", qPrintable(message));
 }
 
-std::optional<int> parseNumber(const char* text)
+std::optional<Options> parseArguments(const QStringList& args)
 {
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || errno != 0 || value < INT_MIN || value > INT_MAX)
+    if (args.size() != 7 || args.at(1) != QLatin1String("-f") || args.at(3) != QLatin1String("-l"))
         return std::nullopt;
-    return int(value);
-}
-
-std::optional<Options> parseArguments(int argc, char* argv[])
-{
-    if (argc != 7 || std::strcmp(argv[1], "-f") != 0 || std::strcmp(argv[3], "-l") != 0)
+    bool firstOk = false;
+    bool lastOk = false;
+    const int first = args.at(2).toInt(&firstOk);
+    const int last = args.at(4).toInt(&lastOk);
+    if (!firstOk || !lastOk)
         return std::nullopt;
-    const std::optional<int> first = parseNumber(argv[2]);
-    const std::optional<int> last = parseNumber(argv[4]);
-    if (!first || !last)
-        return std::nullopt;
-    return Options{std::max(1, *first), *last, QFile::decodeName(argv[5]), QFile::decodeName(argv[6])};
+    return Options{qMax(1, first), last, args.at(5), args.at(6)};
 }
 
 void setRenderHints(Poppler::Document& document)
@@ -218,11 +203,10 @@ bool writePng(const std::vector<QImage>& bands, const Geometry& size, const QStr
 struct PageJob
 {
     int number = 0;
-    std::optional<Geometry> size; // set by the first band's worker
+    Geometry size{kDpi, 1, 1};
     std::vector<QImage> bands;
     std::atomic<int> remaining{0};
     std::atomic<bool> failed{false};
-    std::once_flag measured;
 };
 
 // Bands per page that share the pages evenly among the workers, so that none waits idle at
@@ -238,15 +222,22 @@ int bandsPerPage(int pages, int workers)
 class Renderer
 {
 public:
-    Renderer(const Options& options, int last, int workers)
+    // Measures the pages in document before any worker starts.
+    Renderer(Poppler::Document& document, const Options& options, int last, int workers)
         : root(options.root)
         , pages(std::size_t(last - options.first + 1))
         , bandCount(bandsPerPage(int(pages.size()), workers))
     {
         for (std::size_t i = 0; i < pages.size(); ++i) {
-            pages[i].number = options.first + int(i);
-            pages[i].bands.resize(std::size_t(bandCount));
-            pages[i].remaining = bandCount;
+            PageJob& job = pages[i];
+            job.number = options.first + int(i);
+            const std::unique_ptr<Poppler::Page> page(document.page(job.number - 1));
+            if (page)
+                job.size = geometryOf(*page);
+            else
+                job.failed = true;
+            job.bands.resize(std::size_t(bandCount));
+            job.remaining = bandCount;
         }
         taskCount = int(pages.size()) * bandCount;
     }
@@ -270,13 +261,14 @@ public:
 private:
     void renderBand(Poppler::Document& document, PageJob& job, int band)
     {
+        if (job.failed)
+            return;
         const std::unique_ptr<Poppler::Page> page(document.page(job.number - 1));
         if (!page) {
             job.failed = true;
             return;
         }
-        std::call_once(job.measured, [&] { job.size = geometryOf(*page); });
-        const Geometry& size = *job.size;
+        const Geometry& size = job.size;
         const int top = int(std::int64_t(size.height) * band / bandCount);
         const int bottom = int(std::int64_t(size.height) * (band + 1) / bandCount);
         if (bottom <= top)
@@ -291,7 +283,7 @@ private:
 
     bool finish(PageJob& job) const
     {
-        const bool written = !job.failed && writePng(job.bands, *job.size, pageFileName(root, job.number));
+        const bool written = !job.failed && writePng(job.bands, job.size, pageFileName(root, job.number));
         if (job.failed)
             report(QStringLiteral("cannot render page %1").arg(job.number));
         job.bands.clear(); // frees the page's pixels at once
@@ -310,7 +302,10 @@ private:
 
 int main(int argc, char* argv[])
 {
-    const std::optional<Options> options = parseArguments(argc, argv);
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QFile::decodeName(argv[i]);
+    const std::optional<Options> options = parseArguments(args);
     if (!options) {
         std::fprintf(stderr, "usage: pdftopng -f FIRST -l LAST PDF ROOT\n");
         return 2;
@@ -336,7 +331,7 @@ int main(int argc, char* argv[])
         return 0;
 
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    Renderer renderer(*options, last, cores);
+    Renderer renderer(*primary, *options, last, cores);
     // Documents are made and destroyed on this thread only: Poppler's global state is
     // set up and torn down with them.
     const int workers = std::min(cores, renderer.tasks());
