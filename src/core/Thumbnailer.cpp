@@ -1,30 +1,20 @@
 #include "Thumbnailer.h"
 
 #include "GroupProcess.h"
-#include "Names.h"
+#include "NameTemplate.h"
+#include "WorkArea.h"
 
-#include <QDateTime>
 #include <QDebug>
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QLocale>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QThreadPool>
 #include <QVector>
 
-#include <cerrno>
-#include <csignal>
-#include <unistd.h>
-
 namespace {
-
-const QString DatePattern = QStringLiteral("ddd_MMMM_d_yyyy");
-const QString TimePattern = QStringLiteral("hh_mm");
 
 // Pictures that would decode to more pixels than this are refused.
 constexpr qint64 MaxDecodedPixels = 256LL * 1000 * 1000;
@@ -34,31 +24,6 @@ constexpr qint64 MaxDecodedPixels = 256LL * 1000 * 1000;
 // a sixth larger and is encoded three times as fast as at Qt's default.
 constexpr int FastPngCompression = 11;
 
-QString sizeText(quint64 size)
-{
-    const QLocale locale;
-    constexpr quint64 KB = 1024, MB = KB * 1024, GB = MB * 1024, TB = GB * 1024;
-    if (size >= TB)
-        return QStringLiteral("%1 TB").arg(locale.toString(double(size) / TB, 'f', 3));
-    if (size >= GB)
-        return QStringLiteral("%1 GB").arg(locale.toString(double(size) / GB, 'f', 2));
-    if (size >= MB)
-        return QStringLiteral("%1 MB").arg(locale.toString(double(size) / MB, 'f', 1));
-    if (size >= KB)
-        return QStringLiteral("%1 KB").arg(locale.toString(size / KB));
-    return QStringLiteral("%1 byte(s)").arg(locale.toString(size));
-}
-
-QString dateText(const QDateTime& when)
-{
-    return QLocale().toString(when.date(), DatePattern);
-}
-
-QString timeText(const QDateTime& when)
-{
-    return QLocale().toString(when.time(), TimePattern);
-}
-
 QString commandLine(const QString& program, const QStringList& args)
 {
     QString line = QLatin1Char('"') + program + QLatin1Char('"');
@@ -66,32 +31,6 @@ QString commandLine(const QString& program, const QStringList& args)
         line += QLatin1Char(' ') + arg;
     return line;
 }
-
-// This process's own folder inside the working folder; removed when the process ends.
-// Areas left behind by processes that no longer run are cleared on first use.
-class WorkArea
-{
-public:
-    WorkArea()
-    {
-        const QString root = Thumbnailer::workingFolder();
-        const QString prefix = QStringLiteral("run-");
-        const QFileInfoList areas = QDir(root).entryInfoList(
-            {prefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot);
-        for (const QFileInfo& area : areas) {
-            bool ok = false;
-            const pid_t pid = area.fileName().mid(prefix.size()).toInt(&ok);
-            if (ok && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
-                QDir(area.absoluteFilePath()).removeRecursively();
-        }
-        path = root + prefix + QString::number(::getpid());
-        QDir().mkpath(path);
-        path = QDir::toNativeSeparators(path) + QDir::separator();
-    }
-    ~WorkArea() { QDir(path).removeRecursively(); }
-
-    QString path;
-};
 
 } // namespace
 
@@ -181,53 +120,12 @@ bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
 
 QString Thumbnailer::expandTemplate(const QString& nameTemplate, const QFile& file, qint32 page)
 {
-    QString result;
-    int i = 0;
-    const int n = nameTemplate.size();
-    while (i < n) {
-        const QChar c = nameTemplate.at(i);
-        if (c != QLatin1Char('[')) {
-            result += c;
-            ++i;
-            continue;
-        }
-        const int close = nameTemplate.indexOf(QLatin1Char(']'), i + 1);
-        if (close < 0) {
-            result += expandToken(nameTemplate.mid(i + 1), file, page);
-            break;
-        }
-        result += expandToken(nameTemplate.mid(i + 1, close - i - 1), file, page);
-        i = close + 1;
-    }
-    return result;
+    return NameTemplate::expand(nameTemplate, file, page);
 }
 
 QString Thumbnailer::expandToken(const QString& token, const QFile& file, qint32 page)
 {
-    const QString word = token.toUpper();
-    const QFileInfo info(file);
-    using namespace Names::Token;
-    if (word == Date)
-        return dateText(QDateTime::currentDateTime());
-    if (word == Name)
-        return info.completeBaseName();
-    if (word == Page)
-        return QString::number(page);
-    if (word == Time)
-        return timeText(QDateTime::currentDateTime());
-    if (word == CreatedTime)
-        return timeText(info.birthTime());
-    if (word == CreatedDate)
-        return dateText(info.birthTime());
-    if (word == ModifiedTime)
-        return timeText(info.lastModified());
-    if (word == ModifiedDate)
-        return dateText(info.lastModified());
-    if (word == Folder)
-        return QFileInfo(info.absolutePath()).baseName();
-    if (word == FileSize)
-        return sizeText(quint64(info.size()));
-    return QString();
+    return NameTemplate::expandToken(token, file, page);
 }
 
 QString Thumbnailer::extensionFor(ThumbSettings::tOutFormat format)
@@ -345,17 +243,12 @@ bool Thumbnailer::executePdf2Png(QString firstPage, QString lastPage, const QStr
 
 QString Thumbnailer::workingFolder()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DataLocation);
-    QDir dir(folder);
-    if (!dir.exists())
-        dir.mkpath(QStringLiteral("."));
-    return QDir::toNativeSeparators(folder) + QDir::separator();
+    return WorkArea::workingFolder();
 }
 
 QString Thumbnailer::workArea()
 {
-    static const WorkArea area;
-    return area.path;
+    return WorkArea::path();
 }
 
 void Thumbnailer::removeWorkingFiles(const QString& pattern)
