@@ -16,20 +16,11 @@ private slots:
     void initTestCase();
     void expandTemplate_data();
     void expandTemplate();
-    void fileTokens_data();
-    void fileTokens();
     void sizeText_data();
     void sizeText();
-    void folderToken_data();
-    void folderToken();
     void clockTokens();
-    void defaults();
-    void setOutputFolder_data();
-    void setOutputFolder();
-    void outputFolderFor_data();
-    void outputFolderFor();
-    void extension_data();
-    void extension();
+    void thumbnailPath_data();
+    void thumbnailPath();
 
 private:
     QTemporaryDir dir;
@@ -56,56 +47,38 @@ void TestNaming::initTestCase()
 void TestNaming::expandTemplate_data()
 {
     QTest::addColumn<QString>("nameTemplate");
+    QTest::addColumn<QString>("source"); // empty: the report in Docs/
     QTest::addColumn<int>("page");
     QTest::addColumn<QString>("expected");
 
-    QTest::addRow("name and page") << "thumbnail_[NAME]_[PAGE]" << 3 << "thumbnail_report.final_3";
-    QTest::addRow("lower-case tokens") << "thumbnail_[name]_[page]" << 3 << "thumbnail_report.final_3";
-    QTest::addRow("mixed-case token") << "[NaMe]" << 1 << "report.final";
-    QTest::addRow("empty token vanishes") << "a[]b" << 1 << "ab";
-    QTest::addRow("unknown token vanishes") << "x[UNKNOWN]y" << 1 << "xy";
-    QTest::addRow("blank inside brackets") << "[ NAME]" << 1 << "";
-    QTest::addRow("doubled brackets") << "[[NAME]]" << 1 << "]";
-    QTest::addRow("stray closing bracket") << "report]" << 1 << "report]";
-    QTest::addRow("unclosed token at end") << "pre[NAME" << 1 << "prereport.final";
-    QTest::addRow("unclosed empty token") << "pre[" << 1 << "pre";
-    QTest::addRow("page 10 has no leading zero") << "p[PAGE]" << 10 << "p10";
-    QTest::addRow("no tokens") << "fixed name" << 7 << "fixed name";
-    QTest::addRow("literal characters kept") << "a/b\\c:*?" << 1 << "a/b\\c:*?";
-    QTest::addRow("empty template") << "" << 1 << "";
-    QTest::addRow("modified date and time") << "[MDATE]_[MTIME]" << 1 << "Sat_December_5_2026_09_05";
-    QTest::addRow("size") << "[FILESIZE]" << 1 << "2 KB";
-    QTest::addRow("folder") << "[FOLDER]" << 1 << "Docs";
+    QTest::addRow("name and page") << "thumbnail_[NAME]_[PAGE]" << "" << 3 << "thumbnail_report.final_3";
+    QTest::addRow("lower-case tokens") << "thumbnail_[name]_[page]" << "" << 3 << "thumbnail_report.final_3";
+    QTest::addRow("mixed-case token") << "[NaMe]" << "" << 1 << "report.final";
+    QTest::addRow("empty token vanishes") << "a[]b" << "" << 1 << "ab";
+    QTest::addRow("unknown token vanishes") << "x[COUNTER]y" << "" << 1 << "xy";
+    QTest::addRow("blank inside brackets") << "[ NAME]" << "" << 1 << "";
+    QTest::addRow("trailing blank inside brackets") << "[NAME ]" << "" << 1 << "";
+    QTest::addRow("doubled brackets") << "[[NAME]]" << "" << 1 << "]";
+    QTest::addRow("stray closing bracket") << "report]" << "" << 1 << "report]";
+    QTest::addRow("unclosed token at end") << "pre[NAME" << "" << 1 << "prereport.final";
+    QTest::addRow("unclosed empty token") << "pre[" << "" << 1 << "pre";
+    QTest::addRow("page 10 has no leading zero") << "p[PAGE]" << "" << 10 << "p10";
+    QTest::addRow("literal characters kept") << "a/b\\c:*?" << "" << 7 << "a/b\\c:*?";
+    QTest::addRow("modified date and time") << "[MDATE]_[MTIME]" << "" << 1 << "Sat_December_5_2026_09_05";
+    QTest::addRow("size") << "[FILESIZE]" << "" << 1 << "2 KB";
+    QTest::addRow("folder") << "[FOLDER]" << "" << 1 << "Docs";
+    QTest::addRow("folder cut at first dot") << "[FOLDER]" << "/work/Q3.final/a.pdf" << 1 << "Q3";
+    QTest::addRow("folder of a file at the root") << "[FOLDER]" << "/a.pdf" << 1 << "";
 }
 
 void TestNaming::expandTemplate()
 {
     QFETCH(QString, nameTemplate);
+    QFETCH(QString, source);
     QFETCH(int, page);
     QFETCH(QString, expected);
-    const QFile file(reportPath);
+    const QFile file(source.isEmpty() ? reportPath : source);
     QCOMPARE(Thumbnailer::expandTemplate(nameTemplate, file, page), expected);
-}
-
-void TestNaming::fileTokens_data()
-{
-    QTest::addColumn<QString>("token");
-    QTest::addColumn<QString>("expected");
-    QTest::addRow("NAME keeps inner dots") << "NAME" << "report.final";
-    QTest::addRow("PAGE") << "PAGE" << "4";
-    QTest::addRow("MDATE") << "MDATE" << "Sat_December_5_2026";
-    QTest::addRow("MTIME") << "MTIME" << "09_05";
-    QTest::addRow("FILESIZE") << "FILESIZE" << "2 KB";
-    QTest::addRow("unknown") << "COUNTER" << "";
-    QTest::addRow("trailing blank") << "NAME " << "";
-}
-
-void TestNaming::fileTokens()
-{
-    QFETCH(QString, token);
-    QFETCH(QString, expected);
-    const QFile file(reportPath);
-    QCOMPARE(Thumbnailer::expandToken(token, file, 4), expected);
 }
 
 void TestNaming::sizeText_data()
@@ -113,7 +86,6 @@ void TestNaming::sizeText_data()
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QString>("expected");
     QTest::addRow("zero") << qint64(0) << "0 byte(s)";
-    QTest::addRow("512 bytes") << qint64(512) << "512 byte(s)";
     QTest::addRow("locale groups digits") << qint64(1023) << "1,023 byte(s)";
     QTest::addRow("exactly 1 KB") << qint64(1024) << "1 KB";
     QTest::addRow("KB truncated") << qint64(2047) << "1 KB";
@@ -138,22 +110,6 @@ void TestNaming::sizeText()
     file.remove();
 }
 
-void TestNaming::folderToken_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("expected");
-    QTest::addRow("cut at first dot") << "/work/Q3.final/a.pdf" << "Q3";
-    QTest::addRow("plain folder") << "/work/reports/a.pdf" << "reports";
-    QTest::addRow("file at the root") << "/a.pdf" << "";
-}
-
-void TestNaming::folderToken()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, expected);
-    QCOMPARE(Thumbnailer::expandToken(QStringLiteral("FOLDER"), QFile(path), 1), expected);
-}
-
 void TestNaming::clockTokens()
 {
     const QFile file(reportPath);
@@ -168,61 +124,6 @@ void TestNaming::clockTokens()
     QVERIFY(QRegularExpression(QStringLiteral("^([01]\\d|2[0-3])_[0-5]\\d$")).match(time).hasMatch());
 }
 
-void TestNaming::defaults()
-{
-    const ThumbSettings s;
-    QCOMPARE(s.nameFormat, QStringLiteral("NAME_pPAGE_thumbnail"));
-    QCOMPARE(s.getNameFormat(), s.nameFormat);
-    QCOMPARE(s.outputFolder, QString());
-    QCOMPARE(s.width, -1);
-    QCOMPARE(s.height, -1);
-    QCOMPARE(s.pageStart, 1);
-    QCOMPARE(s.pageEnd, 1);
-    QCOMPARE(s.outputFormat, ThumbSettings::OutPng);
-    QVERIFY(s.keepAspectRatio);
-    QVERIFY(!s.useFileFolder);
-}
-
-void TestNaming::setOutputFolder_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("stored");
-    QTest::addRow("separator appended") << "/tmp/out" << "/tmp/out/";
-    QTest::addRow("trailing separator kept") << "/tmp/out/" << "/tmp/out/";
-    QTest::addRow("backslash is not a separator here") << "/tmp/out\\" << "/tmp/out\\/";
-    QTest::addRow("empty folder") << "" << "/";
-}
-
-void TestNaming::setOutputFolder()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, stored);
-    ThumbSettings s;
-    s.setOutputFolder(folder);
-    QCOMPARE(s.outputFolder, stored);
-}
-
-void TestNaming::outputFolderFor_data()
-{
-    QTest::addColumn<bool>("useFileFolder");
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("expected");
-    QTest::addRow("file folder") << true << "/Docs/report.final.docx" << "/Docs/";
-    QTest::addRow("file at the root") << true << "/report.docx" << "/";
-    QTest::addRow("output folder as stored") << false << "/Docs/report.final.docx" << "/Thumbs/";
-}
-
-void TestNaming::outputFolderFor()
-{
-    QFETCH(bool, useFileFolder);
-    QFETCH(QString, source);
-    QFETCH(QString, expected);
-    ThumbSettings s;
-    s.setOutputFolder(QStringLiteral("/Thumbs"));
-    s.useFileFolder = useFileFolder;
-    QCOMPARE(s.outputFolderFor(QFile(source)), expected);
-}
-
 // The thumbnail path rule, seen through a producer.
 class PathProbe : public Thumbnailer
 {
@@ -232,33 +133,40 @@ public:
     QSet<QString> none;
 };
 
-void TestNaming::extension_data()
+void TestNaming::thumbnailPath_data()
 {
-    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("outputFolder");
     QTest::addColumn<bool>("useFileFolder");
+    QTest::addColumn<QString>("source"); // empty: the report in Docs/
+    QTest::addColumn<int>("format");
     QTest::addColumn<QString>("expected");
     const QString docs = QFileInfo(reportPath).absolutePath();
-    QTest::addRow("bmp") << 0 << false << "/Thumbs/thumbnail_report.final_3.bmp";
-    QTest::addRow("jpeg") << 1 << false << "/Thumbs/thumbnail_report.final_3.jpg";
-    QTest::addRow("png") << 2 << false << "/Thumbs/thumbnail_report.final_3.png";
-    QTest::addRow("out of range is png") << 7 << false << "/Thumbs/thumbnail_report.final_3.png";
-    QTest::addRow("negative is png") << -1 << false << "/Thumbs/thumbnail_report.final_3.png";
-    QTest::addRow("own folder") << 2 << true << docs + "/thumbnail_report.final_3.png";
+    QTest::addRow("bmp") << "/Thumbs" << false << "" << 0 << "/Thumbs/thumbnail_report.final_3.bmp";
+    QTest::addRow("jpeg") << "/Thumbs" << false << "" << 1 << "/Thumbs/thumbnail_report.final_3.jpg";
+    QTest::addRow("png") << "/Thumbs" << false << "" << 2 << "/Thumbs/thumbnail_report.final_3.png";
+    QTest::addRow("out of range is png") << "/Thumbs" << false << "" << 7 << "/Thumbs/thumbnail_report.final_3.png";
+    QTest::addRow("negative is png") << "/Thumbs" << false << "" << -1 << "/Thumbs/thumbnail_report.final_3.png";
+    QTest::addRow("trailing separator kept") << "/Thumbs/" << false << "" << 2 << "/Thumbs/thumbnail_report.final_3.png";
+    QTest::addRow("backslash is not a separator here") << "/T\\" << false << "" << 2 << "/T\\/thumbnail_report.final_3.png";
+    QTest::addRow("own folder") << "/Thumbs" << true << "" << 2 << docs + "/thumbnail_report.final_3.png";
+    QTest::addRow("own folder at the root") << "/Thumbs" << true << "/report.docx" << 2 << "/thumbnail_report_3.png";
 }
 
-void TestNaming::extension()
+void TestNaming::thumbnailPath()
 {
-    QFETCH(int, format);
+    QFETCH(QString, outputFolder);
     QFETCH(bool, useFileFolder);
+    QFETCH(QString, source);
+    QFETCH(int, format);
     QFETCH(QString, expected);
     ThumbSettings s;
     s.nameFormat = QStringLiteral("thumbnail_[NAME]_[PAGE]");
-    s.setOutputFolder(QStringLiteral("/Thumbs"));
+    s.setOutputFolder(outputFolder);
     s.useFileFolder = useFileFolder;
     s.outputFormat = ThumbSettings::tOutFormat(format);
     PathProbe probe;
     probe.setSettings(s);
-    QCOMPARE(probe.thumbnailPath(QFile(reportPath), 3), expected);
+    QCOMPARE(probe.thumbnailPath(QFile(source.isEmpty() ? reportPath : source), 3), expected);
 }
 
 QTEST_MAIN(TestNaming)
