@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JobOptions.h"
 #include "PageFileTypes.h"
 #include "PageFilesFolders.h"
 #include "ThumbEngine.h"
@@ -69,7 +70,6 @@ private:
     // The widgets of one file family's options.
     struct FamilyOptions
     {
-        QString prefix;
         qint32 family;
         QSpinBox* width;
         QSpinBox* height;
@@ -89,6 +89,8 @@ private:
     void loadSettings();
     void saveSettings();
     void insertTemplateToken(const QString& word);
+    // The values of the option pages.
+    JobOptions jobOptions() const;
     ThumbJob buildJob() const;
     ThumbSettings::tOutFormat outputFormat() const;
     void setRunning(bool running);
