@@ -38,6 +38,8 @@ int main(int argc, char* argv[])
     // The selected wizard tab asks for a face Linux lacks; Carlito has matching metrics.
     QFont::insertSubstitution(QStringLiteral("Franklin Gothic Medium"), QStringLiteral("Carlito"));
     MainWindow window;
+    // Files and folders given, as a file manager's "Open With" does: selected on page 1.
+    window.preselectPaths(QCoreApplication::arguments().mid(1));
     // Asked to end from outside: close as the user would, then leave even from the tray.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &window, [&window] {

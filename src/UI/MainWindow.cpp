@@ -273,6 +273,11 @@ void MainWindow::saveSettings()
     appSettings.sync();
 }
 
+void MainWindow::preselectPaths(const QStringList& paths)
+{
+    filesFoldersPage.preselectPaths(paths);
+}
+
 void MainWindow::insertTemplateToken(const QString& word)
 {
     ui->templateEdit->insert(QLatin1Char('[') + word + QLatin1Char(']'));

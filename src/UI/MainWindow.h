@@ -29,6 +29,9 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // Selects these files and folders on the files page.
+    void preselectPaths(const QStringList& paths);
+
     // Address of a help page: 0 introduction, 1 to 5 the wizard's pages in order.
     static QUrl helpPageUrl(int index);
 
