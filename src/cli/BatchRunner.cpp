@@ -10,16 +10,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
 
-void writeLine(FILE* stream, const QByteArray& line)
+bool writeLine(FILE* stream, const QByteArray& line)
 {
     std::fwrite(line.constData(), 1, size_t(line.size()), stream);
     std::fputc('\n', stream);
-    std::fflush(stream);
+    return std::fflush(stream) == 0;
 }
 
 QString clockText(qint64 ms)
@@ -56,6 +57,8 @@ BatchRunner::BatchRunner(const BatchOptions& options, QObject* parent)
     , job(JobBuilder::build(options.job))
     , progress(!options.quiet && ::isatty(STDERR_FILENO))
 {
+    // A reader that went away (| head) must not kill the process before the office ends.
+    std::signal(SIGPIPE, SIG_IGN);
     qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
     qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
     qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
@@ -70,11 +73,11 @@ BatchRunner::~BatchRunner() = default;
 
 int BatchRunner::run()
 {
+    if (!options.verbose)
+        defaultHandler = qInstallMessageHandler(dropDebugOutput);
     const QString appFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     engine.setPdf2PngPath(QDir::toNativeSeparators(appFolder + Names::Pdf2PngTool));
     engine.start(QThread::InheritPriority);
-    if (!options.verbose)
-        defaultHandler = qInstallMessageHandler(dropDebugOutput);
     clock.start();
     if (progress)
         ticker.start(1000);
@@ -145,6 +148,7 @@ void BatchRunner::finishFile()
 void BatchRunner::writeResult(const QMultiMap<qint32, QString>& pages, const QString& error)
 {
     clearProgress();
+    bool written;
     if (options.json) {
         QJsonArray thumbnails;
         for (auto it = pages.cbegin(); it != pages.cend(); ++it) {
@@ -156,14 +160,16 @@ void BatchRunner::writeResult(const QMultiMap<qint32, QString>& pages, const QSt
                          {QStringLiteral("thumbnails"), thumbnails}};
         if (!error.isEmpty())
             line.insert(QStringLiteral("error"), error);
-        writeLine(stdout, QJsonDocument(line).toJson(QJsonDocument::Compact));
+        written = writeLine(stdout, QJsonDocument(line).toJson(QJsonDocument::Compact));
     } else {
         QByteArray line = QFile::encodeName(current);
         for (auto it = pages.cbegin(); it != pages.cend(); ++it)
             line += '\t' + (it.key() > 0 ? QByteArray::number(it.key()) : QByteArray("?")) + '\t'
                 + QFile::encodeName(it.value());
-        writeLine(stdout, line);
+        written = writeLine(stdout, line);
     }
+    if (!written)
+        onTermination(SIGPIPE);
     showProgress();
 }
 
