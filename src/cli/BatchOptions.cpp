@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QSettings>
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
