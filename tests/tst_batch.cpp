@@ -212,7 +212,8 @@ void TestBatch::interrupt()
     QCOMPARE(process->exitCode(), 128 + signal);
     const QList<QByteArray> lines = process->readAllStandardOutput().split('\n');
     const QStringList written = QDir(path("out")).entryList(QDir::Files);
-    QVERIFY(written.size() < 21);
+    // The office document may come last in the engine's order, then nothing is left to skip.
+    QVERIFY(withOffice || written.size() < 21);
     QCOMPARE(written.size(), lines.size() - 1);
     for (const QString& name : written)
         QVERIFY(!QImage(QDir(path("out")).filePath(name)).isNull());
