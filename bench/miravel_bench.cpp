@@ -12,12 +12,9 @@
 //   PEAK_MB x         peak resident memory of this process (VmHWM)
 //   CHILD_PEAK_MB x   peak resident memory of the largest child process (pdftopng, ...)
 
-#include "ImageThumbnailer.h"
-#include "PDFThumbnailer.h"
-#include "TextThumbnailer.h"
+#include "BatchOptions.h"
+#include "JobBuilder.h"
 #include "ThumbEngine.h"
-#include "ThumbJob.h"
-#include "ThumbSettings.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -27,7 +24,6 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <optional>
 
 #include <sys/resource.h>
 
@@ -41,60 +37,6 @@ void countErrors(QtMsgType type, const QMessageLogContext& context, const QStrin
     if (message.contains(QLatin1String("[ERROR]")))
         ++errorLines;
     previousHandler(type, context, message);
-}
-
-// Suffixes of every family the engine can serve on this machine.
-QStringList engineExtensions()
-{
-    QSet<QString> all;
-    all += ImageThumbnailer().supportedExtensions();
-    all += PDFThumbnailer().supportedExtensions();
-    all += TextThumbnailer().supportedExtensions();
-    if (isWordAvailable())
-        all += {QStringLiteral("doc"), QStringLiteral("docx"), QStringLiteral("rtf"),
-                QStringLiteral("odt")};
-    if (isExcelAvailable())
-        all += {QStringLiteral("xlsx"), QStringLiteral("xlsm"), QStringLiteral("xls"),
-                QStringLiteral("ods")};
-    if (isPowerPointAvailable())
-        all += {QStringLiteral("ppt"), QStringLiteral("pptx")};
-    return all.values();
-}
-
-std::optional<QSize> parseSize(const QString& text)
-{
-    const QStringList parts = text.split(QLatin1Char('x'));
-    bool wOk = false;
-    bool hOk = false;
-    const QSize size(parts.value(0).toInt(&wOk), parts.value(1).toInt(&hOk));
-    if (parts.size() != 2 || !wOk || !hOk || size.isEmpty())
-        return std::nullopt;
-    return size;
-}
-
-// "3" or "1-10".
-std::optional<QPair<int, int>> parsePages(const QString& text)
-{
-    const QStringList parts = text.split(QLatin1Char('-'));
-    bool firstOk = false;
-    bool lastOk = false;
-    const int first = parts.first().toInt(&firstOk);
-    const int last = parts.last().toInt(&lastOk);
-    if (parts.size() > 2 || !firstOk || !lastOk || first < 1 || last < first)
-        return std::nullopt;
-    return qMakePair(first, last);
-}
-
-std::optional<ThumbSettings::tOutFormat> parseFormat(const QString& text)
-{
-    const QString name = text.toLower();
-    if (name == QLatin1String("png"))
-        return ThumbSettings::OutPng;
-    if (name == QLatin1String("jpg") || name == QLatin1String("jpeg"))
-        return ThumbSettings::OutJpeg;
-    if (name == QLatin1String("bmp"))
-        return ThumbSettings::OutBmp;
-    return std::nullopt;
 }
 
 double megabytes(double kilobytes)
@@ -168,9 +110,9 @@ int main(int argc, char* argv[])
                                  QStringLiteral("PATH..."));
     parser.process(app);
 
-    const std::optional<QSize> size = parseSize(parser.value(sizeOption));
-    const std::optional<QPair<int, int>> pages = parsePages(parser.value(pagesOption));
-    const std::optional<ThumbSettings::tOutFormat> format = parseFormat(parser.value(formatOption));
+    const auto size = BatchOptions::parseSize(parser.value(sizeOption));
+    const auto pages = BatchOptions::parsePages(parser.value(pagesOption));
+    const auto format = BatchOptions::parseFormat(parser.value(formatOption));
     const QString aspect = parser.value(aspectOption);
     if (!size)
         return fail(QStringLiteral("bad --size, expected e.g. 200x200"));
@@ -189,27 +131,23 @@ int main(int argc, char* argv[])
     if (!QDir().mkpath(output))
         return fail(QStringLiteral("cannot create %1").arg(output));
 
-    ThumbSettings settings;
-    settings.nameFormat = QStringLiteral("[NAME]_[PAGE]");
-    settings.setOutputFolder(QDir::toNativeSeparators(QDir(output).absolutePath()));
-    settings.width = size->width();
-    settings.height = size->height();
-    settings.keepAspectRatio = aspect == QLatin1String("on");
-    settings.outputFormat = *format;
-
-    ThumbJob job;
-    job.paths = parser.positionalArguments();
-    job.recursive = parser.isSet(recursiveOption);
-    job.extensions = parser.isSet(extOption)
-        ? parser.value(extOption).split(QLatin1Char(','), Qt::SkipEmptyParts)
-        : engineExtensions();
-    for (qint32 family : {Excel, Picture, Pdf, PowerPoint, Word, Text}) {
-        ThumbSettings familySettings = settings;
-        const bool singlePage = family == Picture || family == Text;
-        familySettings.pageStart = singlePage ? 1 : pages->first;
-        familySettings.pageEnd = singlePage ? 1 : pages->second;
-        job.settings.insert(family, familySettings);
+    JobOptions options;
+    options.nameFormat = QStringLiteral("[NAME]_[PAGE]");
+    options.outputFolder = QDir::toNativeSeparators(QDir(output).absolutePath());
+    for (JobOptions::Group& group : options.groups) {
+        group.width = size->width();
+        group.height = size->height();
+        group.keepAspectRatio = aspect == QLatin1String("on");
+        group.pageStart = pages->first;
+        group.pageEnd = pages->second;
     }
+    options.outputFormat = *format;
+    options.paths = parser.positionalArguments();
+    options.recursive = parser.isSet(recursiveOption);
+    options.extensions = parser.isSet(extOption)
+        ? parser.value(extOption).split(QLatin1Char(','), Qt::SkipEmptyParts)
+        : JobBuilder::availableExtensions();
+    const ThumbJob job = JobBuilder::build(options);
 
     qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
     qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");

@@ -4,7 +4,9 @@
 #include "AboutDialog.h"
 #include "BuildSettings.h"
 #include "FileManager.h"
+#include "JobBuilder.h"
 #include "Names.h"
+#include "StoredSettings.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,27 +23,8 @@
 
 namespace {
 
-const QString DefaultTemplate = QStringLiteral("thumbnail_[NAME]_[PAGE]");
-const QString DefaultFileTypes = QStringLiteral(
-    "xlsx,xlsm,xls,ods,bmp,dib,jpg,jpeg,jpe,jif,jfif,jfi,png,ppm,pgm,pbm,pnm,xbm,xpm,tiff,tif,"
-    "gif,pdf,ppt,pptx,txt,log,ans,asc,csv,nfo,1st,xml,bat,info,doc,docx,rtf,odt,Documents,"
-    "Pictures,Microsoft Word,Microsoft Excel,Microsoft PowerPoint,Text,"
-    "Portable Document Format (PDF)");
-
-namespace Key {
-const QString FileTypes = QStringLiteral("MVSFileTypes");
-const QString LookRecursive = QStringLiteral("MVSLookRecursive");
-const QString Width = QStringLiteral("MVSWidth");
-const QString Height = QStringLiteral("MVSHeight");
-const QString PageStart = QStringLiteral("MVSPStart");
-const QString PageEnd = QStringLiteral("MVSPEnd");
-const QString KeepAspectRatio = QStringLiteral("MVSKeepAspectRatio");
-const QString OutputFormat = QStringLiteral("MVSOutputFormat");
-const QString OutputFolder = QStringLiteral("MVSOutputFolder");
-const QString UseFileFolder = QStringLiteral("MVSUseFileFolder");
-const QString NameFormat = QStringLiteral("MVSNameFormat");
-const QString OfficeWarningDontShow = QStringLiteral("MVSOfficeWarningDontShow");
-} // namespace Key
+const QString DefaultTemplate = JobOptions::DefaultNameFormat;
+const QString OfficeWarningDontShowKey = QStringLiteral("MVSOfficeWarningDontShow");
 
 const QStringList HelpPages = {
     QStringLiteral("help-introduction-system-requirements.html"),
@@ -107,16 +90,16 @@ void MainWindow::initWindow()
 QList<MainWindow::FamilyOptions> MainWindow::familyOptions() const
 {
     return {
-        {QStringLiteral("MVSWord"), Word, ui->wordSpinThumbWidth, ui->wordSpinThumbHeight,
+        {Word, ui->wordSpinThumbWidth, ui->wordSpinThumbHeight,
          ui->wordSpinPageFrom, ui->wordSpinPageTo, ui->wordCheckKeepAspectRatio},
-        {QStringLiteral("MVSExcel"), Excel, ui->excelSpinThumbWidth, ui->excelSpinThumbHeight,
+        {Excel, ui->excelSpinThumbWidth, ui->excelSpinThumbHeight,
          ui->excelSpinPageFrom, ui->excelSpinPageTo, ui->excelCheckKeepAspectRatio},
-        {QStringLiteral("MVSPowerPoint"), PowerPoint, ui->ppointSpinThumbWidth,
+        {PowerPoint, ui->ppointSpinThumbWidth,
          ui->ppointSpinThumbHeight, ui->ppointSpinPageFrom, ui->ppointSpinPageTo,
          ui->pptCheckKeepAspectRatio},
-        {QStringLiteral("MVSPdf"), Pdf, ui->pdfSpinThumbWidth, ui->pdfSpinThumbHeight,
+        {Pdf, ui->pdfSpinThumbWidth, ui->pdfSpinThumbHeight,
          ui->pdfSpinPageFrom, ui->pdfSpinPageTo, ui->pdfCheckKeepAspectRatio},
-        {QStringLiteral("MVSPicture"), Picture, ui->picSpinThumbWidth, ui->picSpinThumbHeight,
+        {Picture, ui->picSpinThumbWidth, ui->picSpinThumbHeight,
          nullptr, nullptr, ui->picCheckKeepAspectRatio},
     };
 }
@@ -145,7 +128,7 @@ void MainWindow::applyOfficeAvailability(bool word, bool excel, bool powerPoint)
         fileTypesPage.disableFileType(QStringLiteral("Microsoft PowerPoint"));
         missing += QStringLiteral("\nMicrosoft PowerPoint");
     }
-    if (missing.isEmpty() || appSettings.value(Key::OfficeWarningDontShow, false).toBool())
+    if (missing.isEmpty() || appSettings.value(OfficeWarningDontShowKey, false).toBool())
         return;
 
     QMessageBox box;
@@ -161,7 +144,7 @@ void MainWindow::applyOfficeAvailability(bool word, bool excel, bool powerPoint)
     dontShow->blockSignals(true);
     box.addButton(dontShow, QMessageBox::ResetRole);
     box.exec();
-    appSettings.setValue(Key::OfficeWarningDontShow, dontShow->isChecked());
+    appSettings.setValue(OfficeWarningDontShowKey, dontShow->isChecked());
 }
 
 void MainWindow::on_buttonWizzardNext_clicked()
@@ -250,25 +233,22 @@ bool MainWindow::validateOutputOptions(bool backward)
 
 void MainWindow::loadSettings()
 {
-    fileTypesPage.setupTree(
-        ui->treeFileTypes,
-        appSettings.value(Key::FileTypes, DefaultFileTypes).toString().split(QLatin1Char(',')));
-    ui->chkRecursive->setChecked(appSettings.value(Key::LookRecursive, true).toBool());
-
+    StoredSettings stored;
+    stored.read(appSettings);
+    const JobOptions& options = stored.options;
+    fileTypesPage.setupTree(ui->treeFileTypes, stored.fileTypes);
+    ui->chkRecursive->setChecked(options.recursive);
     for (const FamilyOptions& f : familyOptions()) {
-        const int width = appSettings.value(f.prefix + Key::Width, 200).toInt();
-        const int height = appSettings.value(f.prefix + Key::Height, 200).toInt();
-        const bool keep = appSettings.value(f.prefix + Key::KeepAspectRatio, true).toBool();
-        f.width->setValue(width);
-        f.height->setValue(height);
+        const JobOptions::Group group = options.groups.value(f.family);
+        f.width->setValue(group.width);
+        f.height->setValue(group.height);
         if (f.pageFrom) {
-            f.pageFrom->setValue(appSettings.value(f.prefix + Key::PageStart, 1).toInt());
-            f.pageTo->setValue(appSettings.value(f.prefix + Key::PageEnd, 1).toInt());
+            f.pageFrom->setValue(group.pageStart);
+            f.pageTo->setValue(group.pageEnd);
         }
-        f.keepAspectRatio->setChecked(keep);
+        f.keepAspectRatio->setChecked(group.keepAspectRatio);
     }
-
-    switch (appSettings.value(Key::OutputFormat, 2).toInt()) {
+    switch (options.outputFormat) {
     case ThumbSettings::OutBmp:
         ui->radioOutputBmp->setChecked(true);
         break;
@@ -278,34 +258,24 @@ void MainWindow::loadSettings()
     case ThumbSettings::OutPng:
         ui->radioOutputPng->setChecked(true);
         break;
-    default:
-        break;
     }
-    ui->lineOutputFolderImg->setText(appSettings.value(Key::OutputFolder, QString()).toString());
-    ui->checkUserFileFolderImg->setChecked(appSettings.value(Key::UseFileFolder, false).toBool());
-    ui->templateEdit->setText(appSettings.value(Key::NameFormat, DefaultTemplate).toString());
+    ui->lineOutputFolderImg->setText(options.outputFolder);
+    ui->checkUserFileFolderImg->setChecked(options.useFileFolder);
+    ui->templateEdit->setText(options.nameFormat);
 }
 
 void MainWindow::saveSettings()
 {
-    QStringList types;
-    fileTypesPage.checkedTypes(types, false);
-    appSettings.setValue(Key::FileTypes, types.join(QLatin1Char(',')));
-    appSettings.setValue(Key::LookRecursive, ui->chkRecursive->isChecked());
-    for (const FamilyOptions& f : familyOptions()) {
-        appSettings.setValue(f.prefix + Key::Width, f.width->value());
-        appSettings.setValue(f.prefix + Key::Height, f.height->value());
-        if (f.pageFrom) {
-            appSettings.setValue(f.prefix + Key::PageStart, f.pageFrom->value());
-            appSettings.setValue(f.prefix + Key::PageEnd, f.pageTo->value());
-        }
-        appSettings.setValue(f.prefix + Key::KeepAspectRatio, f.keepAspectRatio->isChecked());
-    }
-    appSettings.setValue(Key::OutputFormat, int(outputFormat()));
-    appSettings.setValue(Key::OutputFolder, ui->lineOutputFolderImg->text());
-    appSettings.setValue(Key::UseFileFolder, ui->checkUserFileFolderImg->isChecked());
-    appSettings.setValue(Key::NameFormat, ui->templateEdit->text());
+    StoredSettings stored;
+    fileTypesPage.checkedTypes(stored.fileTypes, false);
+    stored.options = jobOptions();
+    stored.write(appSettings);
     appSettings.sync();
+}
+
+void MainWindow::preselectPaths(const QStringList& paths)
+{
+    filesFoldersPage.preselectPaths(paths);
 }
 
 void MainWindow::insertTemplateToken(const QString& word)
@@ -352,36 +322,33 @@ ThumbSettings::tOutFormat MainWindow::outputFormat() const
     return ui->radioOutputJpeg->isChecked() ? ThumbSettings::OutJpeg : ThumbSettings::OutPng;
 }
 
-ThumbJob MainWindow::buildJob() const
+JobOptions MainWindow::jobOptions() const
 {
-    ThumbJob job;
-    fileTypesPage.checkedTypes(job.extensions, true);
-    job.paths = filesFoldersPage.selectedPaths();
-    job.recursive = ui->chkRecursive->isChecked();
-
-    ThumbSettings common;
-    if (ui->checkUserFileFolderImg->isChecked())
-        common.useFileFolder = true;
-    else
-        common.setOutputFolder(ui->lineOutputFolderImg->text());
-    common.outputFormat = outputFormat();
-    common.nameFormat = ui->templateEdit->text();
-
+    JobOptions options;
+    options.recursive = ui->chkRecursive->isChecked();
     for (const FamilyOptions& f : familyOptions()) {
-        ThumbSettings s = common;
-        s.width = f.width->value();
-        s.height = f.height->value();
-        s.keepAspectRatio = f.keepAspectRatio->isChecked();
-        s.pageStart = f.pageFrom ? f.pageFrom->value() : 1;
-        s.pageEnd = f.pageTo ? f.pageTo->value() : 1;
-        job.settings.insert(f.family, s);
-        if (f.family == Pdf) {
-            // Plain text is sized like PDF, first page only.
-            s.pageStart = s.pageEnd = 1;
-            job.settings.insert(Text, s);
+        JobOptions::Group& group = options.groups[f.family];
+        group.width = f.width->value();
+        group.height = f.height->value();
+        group.keepAspectRatio = f.keepAspectRatio->isChecked();
+        if (f.pageFrom) {
+            group.pageStart = f.pageFrom->value();
+            group.pageEnd = f.pageTo->value();
         }
     }
-    return job;
+    options.outputFolder = ui->lineOutputFolderImg->text();
+    options.useFileFolder = ui->checkUserFileFolderImg->isChecked();
+    options.outputFormat = outputFormat();
+    options.nameFormat = ui->templateEdit->text();
+    return options;
+}
+
+ThumbJob MainWindow::buildJob() const
+{
+    JobOptions options = jobOptions();
+    fileTypesPage.checkedTypes(options.extensions, true);
+    options.paths = filesFoldersPage.selectedPaths();
+    return JobBuilder::build(options);
 }
 
 void MainWindow::setRunning(bool running)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JobOptions.h"
 #include "PageFileTypes.h"
 #include "PageFilesFolders.h"
 #include "ThumbEngine.h"
@@ -27,6 +28,9 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    // Selects these files and folders on the files page.
+    void preselectPaths(const QStringList& paths);
 
     // Address of a help page: 0 introduction, 1 to 5 the wizard's pages in order.
     static QUrl helpPageUrl(int index);
@@ -69,7 +73,6 @@ private:
     // The widgets of one file family's options.
     struct FamilyOptions
     {
-        QString prefix;
         qint32 family;
         QSpinBox* width;
         QSpinBox* height;
@@ -89,6 +92,8 @@ private:
     void loadSettings();
     void saveSettings();
     void insertTemplateToken(const QString& word);
+    // The values of the option pages.
+    JobOptions jobOptions() const;
     ThumbJob buildJob() const;
     ThumbSettings::tOutFormat outputFormat() const;
     void setRunning(bool running);

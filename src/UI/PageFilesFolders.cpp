@@ -1,6 +1,7 @@
 #include "PageFilesFolders.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -27,6 +28,31 @@ void PageFilesFolders::setupView(QTreeView* treeView)
 void PageFilesFolders::setNameFilters(const QStringList& filters)
 {
     installModel(filters);
+    preselected.clear();
+}
+
+void PageFilesFolders::preselectPaths(const QStringList& paths)
+{
+    preselected.clear();
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (info.exists())
+            preselected << info.absoluteFilePath();
+    }
+    if (view)
+        selectPreselected();
+}
+
+void PageFilesFolders::selectPreselected()
+{
+    // A file the filters hide has no index and stays unselected.
+    for (const QString& path : qAsConst(preselected)) {
+        const QModelIndex index = model->index(path);
+        if (index.isValid()) {
+            view->selectionModel()->select(index, QItemSelectionModel::Select);
+            view->scrollTo(index);
+        }
+    }
 }
 
 void PageFilesFolders::installModel(const QStringList& filters)
@@ -41,6 +67,7 @@ void PageFilesFolders::installModel(const QStringList& filters)
     view->setModel(fresh.get());
     delete oldSelection;
     model = std::move(fresh);
+    selectPreselected();
     view->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     view->header()->setStretchLastSection(true);
 }

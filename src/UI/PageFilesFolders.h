@@ -22,12 +22,17 @@ public:
     void setupView(QTreeView* treeView);
     // Shows folders and the files matching `filters` (wildcards such as "*.pdf").
     void setNameFilters(const QStringList& filters);
+    // Selects these existing files and folders in the next filtered model as well, so the
+    // selection survives the first move forward from the file-type page.
+    void preselectPaths(const QStringList& paths);
     // Selected cells' paths with native separators, in selection order, duplicates kept.
     QStringList selectedPaths() const;
 
 private:
     void installModel(const QStringList& filters);
+    void selectPreselected();
 
     QPointer<QTreeView> view; // the window may delete it first
     std::unique_ptr<QFileSystemModel> model;
+    QStringList preselected; // absolute paths
 };

@@ -11,9 +11,9 @@ namespace {
 // Written by the signal handler, read by the event loop: the only async-signal-safe path.
 int wakeFds[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int sig)
 {
-    const char byte = 1;
+    const char byte = char(sig);
     [[maybe_unused]] const ssize_t n = ::write(wakeFds[0], &byte, 1);
 }
 
@@ -26,9 +26,9 @@ TerminationSignals::TerminationSignals(QObject* parent)
         return;
     notifier = new QSocketNotifier(wakeFds[1], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [this] {
-        char byte;
-        [[maybe_unused]] const ssize_t n = ::read(wakeFds[1], &byte, 1);
-        emit received();
+        char byte = 0;
+        if (::read(wakeFds[1], &byte, 1) == 1)
+            emit received(byte);
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;

@@ -17,7 +17,8 @@ public:
     ~TerminationSignals() override;
 
 signals:
-    void received();
+    // The signal's number, such as SIGINT.
+    void received(int signalNumber);
 
 private:
     QSocketNotifier* notifier = nullptr;

@@ -1,0 +1,211 @@
+#include "BatchRunner.h"
+
+#include "JobBuilder.h"
+#include "Names.h"
+#include "Thumbnailer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+bool writeLine(FILE* stream, const QByteArray& line)
+{
+    std::fwrite(line.constData(), 1, size_t(line.size()), stream);
+    std::fputc('\n', stream);
+    return std::fflush(stream) == 0;
+}
+
+QString clockText(qint64 ms)
+{
+    const qint64 s = ms / 1000;
+    return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Family of a source file, from its suffix; NoType when no available producer takes it.
+qint32 familyOf(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    for (qint32 family : {Excel, Picture, Pdf, PowerPoint, Word, Text}) {
+        if (JobBuilder::isAvailable(family) && JobBuilder::extensions(family).contains(suffix))
+            return family;
+    }
+    return NoType;
+}
+
+QtMessageHandler defaultHandler = nullptr;
+
+// The producers' error log is debug output: kept off the terminal unless asked for.
+void dropDebugOutput(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg)
+        defaultHandler(type, context, message);
+}
+
+} // namespace
+
+BatchRunner::BatchRunner(const BatchOptions& options, QObject* parent)
+    : QObject(parent)
+    , options(options)
+    , job(JobBuilder::build(options.job))
+    , progress(!options.quiet && ::isatty(STDERR_FILENO))
+{
+    // A reader that went away (| head) must not kill the process before the office ends.
+    std::signal(SIGPIPE, SIG_IGN);
+    qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
+    qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
+    qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
+    connect(&engine, &ThumbEngine::sigStatus, this, &BatchRunner::onStatus);
+    connect(&engine, &ThumbEngine::sigGenerated, this, &BatchRunner::onGenerated);
+    connect(&engine, &ThumbEngine::sigDone, this, &BatchRunner::onDone);
+    connect(&termination, &TerminationSignals::received, this, &BatchRunner::onTermination);
+    connect(&ticker, &QTimer::timeout, this, &BatchRunner::showProgress);
+}
+
+BatchRunner::~BatchRunner() = default;
+
+int BatchRunner::run()
+{
+    if (!options.verbose)
+        defaultHandler = qInstallMessageHandler(dropDebugOutput);
+    const QString appFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    engine.setPdf2PngPath(QDir::toNativeSeparators(appFolder + Names::Pdf2PngTool));
+    engine.start(QThread::InheritPriority);
+    clock.start();
+    if (progress)
+        ticker.start(1000);
+    engine.startJob(job);
+    return QCoreApplication::exec();
+}
+
+void BatchRunner::onStatus(ThumbEngine::SigStatus status, const QVariant& data)
+{
+    if (status == ThumbEngine::KNumFiles) {
+        total = data.toInt();
+    } else if (status == ThumbEngine::KCurrentFile) {
+        finishFile();
+        current = data.toString();
+    }
+    showProgress();
+}
+
+void BatchRunner::onGenerated(const ThumbEngine::ThumbnailFiles& files)
+{
+    for (const QString& thumbnail : files.value(current))
+        currentPages.insert(pageOf(current, thumbnail), thumbnail);
+}
+
+void BatchRunner::onDone()
+{
+    finishFile();
+    clearProgress();
+    // Waits for the worker and ends the office process with the producers.
+    engine.stop();
+    engine.quit();
+    if (!failed.isEmpty()) {
+        writeLine(stderr, tr("miravel: no thumbnails were made of %n file(s):", nullptr,
+                             failed.size()).toLocal8Bit());
+        for (const QString& path : qAsConst(failed))
+            writeLine(stderr, QFile::encodeName(path));
+    }
+    if (stoppedBy)
+        QCoreApplication::exit(128 + stoppedBy);
+    else
+        QCoreApplication::exit(failed.isEmpty() ? 0 : 1);
+}
+
+void BatchRunner::onTermination(int signalNumber)
+{
+    // The file in hand finishes, so no thumbnail is left half written.
+    if (!stoppedBy)
+        stoppedBy = signalNumber;
+    engine.stop();
+}
+
+void BatchRunner::finishFile()
+{
+    if (current.isEmpty())
+        return;
+    ++done;
+    QString error;
+    if (currentPages.isEmpty()) {
+        failed << current;
+        error = familyOf(current) == NoType ? tr("not a supported file type")
+                                            : tr("no thumbnail could be made");
+    }
+    writeResult(currentPages, error);
+    current.clear();
+    currentPages.clear();
+}
+
+void BatchRunner::writeResult(const QMultiMap<qint32, QString>& pages, const QString& error)
+{
+    clearProgress();
+    bool written;
+    if (options.json) {
+        QJsonArray thumbnails;
+        for (auto it = pages.cbegin(); it != pages.cend(); ++it) {
+            thumbnails.append(QJsonObject{
+                {QStringLiteral("page"), it.key() > 0 ? QJsonValue(it.key()) : QJsonValue()},
+                {QStringLiteral("path"), it.value()}});
+        }
+        QJsonObject line{{QStringLiteral("source"), current},
+                         {QStringLiteral("thumbnails"), thumbnails}};
+        if (!error.isEmpty())
+            line.insert(QStringLiteral("error"), error);
+        written = writeLine(stdout, QJsonDocument(line).toJson(QJsonDocument::Compact));
+    } else {
+        QByteArray line = QFile::encodeName(current);
+        for (auto it = pages.cbegin(); it != pages.cend(); ++it)
+            line += '\t' + (it.key() > 0 ? QByteArray::number(it.key()) : QByteArray("?")) + '\t'
+                + QFile::encodeName(it.value());
+        written = writeLine(stdout, line);
+    }
+    if (!written)
+        onTermination(SIGPIPE);
+    showProgress();
+}
+
+qint32 BatchRunner::pageOf(const QString& source, const QString& thumbnail) const
+{
+    const ThumbSettings settings = job.settings.value(familyOf(source));
+    const QFile file(source);
+    const QString name = QFileInfo(thumbnail).fileName();
+    const QString extension = QLatin1Char('.') + Thumbnailer::extensionFor(settings.outputFormat);
+    for (qint32 page = settings.pageStart; page <= settings.pageEnd; ++page) {
+        if (name == Thumbnailer::expandTemplate(settings.nameFormat, file, page) + extension)
+            return page;
+    }
+    return 0;
+}
+
+void BatchRunner::showProgress()
+{
+    if (!progress)
+        return;
+    const qint64 elapsed = clock.elapsed();
+    const QString left = done > 0 && total > done
+        ? clockText(elapsed / done * (total - done)) : QStringLiteral("-:--");
+    QString name = QFileInfo(current).fileName();
+    if (name.size() > 40)
+        name = name.left(37) + QStringLiteral("...");
+    const QString line = tr("[%1/%2] %3  %4 elapsed, %5 left")
+                             .arg(done).arg(total).arg(name, clockText(elapsed), left);
+    std::fprintf(stderr, "\r\033[K%s", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+void BatchRunner::clearProgress()
+{
+    if (!progress)
+        return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+}
