@@ -211,6 +211,26 @@ static QByteArray pngClaiming(quint32 width, quint32 height)
     return png;
 }
 
+// A small progressive JPEG whose frame header claims width x height.
+static QByteArray progressiveJpegClaiming(quint16 width, quint16 height)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "JPEG");
+    writer.setProgressiveScanWrite(true);
+    writer.write(sample(QSize(16, 16)));
+    // Marker (2), length (2), precision (1), then height and width.
+    const int frame = jpeg.indexOf("\xff\xc2");
+    if (frame < 0)
+        return QByteArray();
+    for (const auto& [at, v] : {std::pair<int, quint16>{5, height}, {7, width}}) {
+        jpeg[frame + at] = char(v >> 8);
+        jpeg[frame + at + 1] = char(v & 0xff);
+    }
+    return jpeg;
+}
+
 void TestPictureThumbnails::refused_data()
 {
     QTest::addColumn<QString>("name");
@@ -224,6 +244,10 @@ void TestPictureThumbnails::refused_data()
     QTest::addRow("header claims 50000 x 50000") << "huge.png" << pngClaiming(50000, 50000)
                                                  << "out/t.png"
                                                  << QStringList{" img.isNull()  ", " saveImage "};
+    // libjpeg holds a progressive picture whole, however small the thumbnail.
+    QTest::addRow("progressive jpeg claims 20000 x 20000")
+        << "huge.jpg" << progressiveJpegClaiming(20000, 20000) << "out/t.png"
+        << QStringList{" img.isNull()  ", " saveImage "};
     QTest::addRow("missing target folder") << "ok.png" << QByteArray() << "nowhere/t.png"
                                            << QStringList{" saveImage "};
 }
@@ -242,6 +266,8 @@ void TestPictureThumbnails::refused()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
+    if (name.startsWith(QLatin1String("huge")))
+        QCOMPARE(QImageReader(path).size().width() % 10000, 0);
     ImageThumbnailer saver;
     saver.setSettings(settings(100, 100, true));
     const QString targetPath = dir.filePath(target);
