@@ -117,27 +117,46 @@ void TestPictureThumbnails::scaling()
 void TestPictureThumbnails::formats_data()
 {
     QTest::addColumn<int>("format");
+    QTest::addColumn<int>("side");
     QTest::addColumn<QByteArray>("written");
-    QTest::addRow("bmp") << 0 << QByteArray("bmp");
-    QTest::addRow("jpeg") << 1 << QByteArray("jpeg");
-    QTest::addRow("png") << 2 << QByteArray("png");
-    QTest::addRow("out of range writes png") << 7 << QByteArray("png");
+    QTest::addRow("bmp, see-through shows white") << 0 << 100 << QByteArray("bmp");
+    QTest::addRow("jpeg, see-through shows white") << 1 << 100 << QByteArray("jpeg");
+    QTest::addRow("png keeps alpha") << 2 << 100 << QByteArray("png");
+    QTest::addRow("out of range writes png") << 7 << 100 << QByteArray("png");
+    QTest::addRow("bmp not scaled, white too") << 0 << 300 << QByteArray("bmp");
+    QTest::addRow("jpeg not scaled, white too") << 1 << 300 << QByteArray("jpeg");
 }
 
 void TestPictureThumbnails::formats()
 {
     QFETCH(int, format);
+    QFETCH(int, side);
     QFETCH(QByteArray, written);
-    const QString path = fixture(QStringLiteral("format.png"), QSize(300, 300));
+    // Left half see-through over a red no viewer shows, right half blue.
+    QImage picture(300, 300, QImage::Format_ARGB32);
+    picture.fill(QColor(255, 0, 0, 0));
+    QPainter(&picture).fillRect(150, 0, 150, 300, Qt::blue);
+    const QString path = dir.filePath(QStringLiteral("format.png"));
+    QVERIFY(picture.save(path));
     ImageThumbnailer saver;
-    saver.setSettings(settings(100, 100, true, format));
+    saver.setSettings(settings(side, side, true, format));
     // The extension does not decide the format; the content must.
     const QString target = dir.filePath(QStringLiteral("out/format.thumb"));
     QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::tOutFormat(format)));
     QImageReader reader(target);
     reader.setDecideFormatFromContent(true);
     QCOMPARE(reader.format(), written);
-    QCOMPARE(reader.read().size(), QSize(100, 100));
+    const QImage result = reader.read();
+    QCOMPARE(result.size(), QSize(side, side));
+    const QColor left = result.pixelColor(side / 8, side / 2);
+    const QColor right = result.pixelColor(side * 7 / 8, side / 2);
+    QVERIFY2(right.blue() > 200 && right.red() < 60 && right.alpha() == 255,
+             qPrintable(right.name(QColor::HexArgb)));
+    if (written == "png")
+        QVERIFY2(left.alpha() == 0, qPrintable(left.name(QColor::HexArgb)));
+    else
+        QVERIFY2(qMin(left.red(), qMin(left.green(), left.blue())) > 240,
+                 qPrintable(left.name(QColor::HexArgb)));
     if (written == "png") {
         // Written with zlib's fastest level: FLEVEL, the top bits of the stream's second byte.
         QFile file(target);

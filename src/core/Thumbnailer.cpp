@@ -12,6 +12,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QLocale>
+#include <QPainter>
 #include <QtMath>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -273,10 +274,18 @@ bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
     } else {
         if (!final.isValid())
             final = img.size().scaled(box, mode);
-        const QImage scaled = img.size() == final
+        QImage scaled = img.size() == final
             ? img
             : img.scaled(final, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         const bool png = format != ThumbSettings::OutBmp && format != ThumbSettings::OutJpeg;
+        if (!png && scaled.hasAlphaChannel()) {
+            // BMP and JPEG keep no alpha: see-through parts show white, as on a page, not
+            // the colours hidden under them (or black, once scaled).
+            QImage flat(scaled.size(), QImage::Format_RGB32);
+            flat.fill(Qt::white);
+            QPainter(&flat).drawImage(0, 0, scaled);
+            scaled = flat;
+        }
         const char* formatName = format == ThumbSettings::OutBmp ? "BMP"
             : format == ThumbSettings::OutJpeg                  ? "JPG"
                                                                  : "PNG";
