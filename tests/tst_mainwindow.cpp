@@ -1,3 +1,4 @@
+#include "AboutDialog.h"
 #include "BuildSettings.h"
 #include "MainWindow.h"
 #include "ui_MainWindow.h"
@@ -571,6 +572,22 @@ void TestMainWindow::aboutBox()
     QCOMPARE(sizes, (QList<QSize>{QSize(596, 217), QSize(596, 217), QSize(596, 217)}));
     const QUrl mail(QStringLiteral("mailto:") + QString::fromUtf8(MIRAVEL_SUPPORT_EMAIL));
     QCOMPARE(opened.urls, QList<QUrl>{mail});
+
+    // Where nothing can open them (the handler cannot be called), help and mail say so.
+    for (const char* scheme : {"file", "mailto"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &opened, "missing");
+    AboutDialog about;
+    const QList<Popup> failed = withPopups([&] {
+        ui()->actionContents->trigger();
+        emit about.findChild<QLabel*>(QStringLiteral("label_2"))->linkActivated(mail.toString());
+    });
+    for (const char* scheme : {"file", "mailto"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &opened, "open");
+    QCOMPARE(failed.size(), 2);
+    QVERIFY(failed[0].text.contains(QStringLiteral("help-introduction-system-requirements.html")));
+    QCOMPARE(failed[0].parent, window.get());
+    QVERIFY(failed[1].text.contains(mail.toString()));
+    QCOMPARE(failed[1].parent, &about);
 }
 
 void TestMainWindow::officeBox_data()

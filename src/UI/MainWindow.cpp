@@ -5,13 +5,13 @@
 #include "BuildSettings.h"
 #include "FileManager.h"
 #include "Names.h"
+#include "OpenUrl.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDebug>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -544,7 +544,7 @@ QUrl MainWindow::helpPageUrl(int index)
 
 void MainWindow::openHelpPage(int index)
 {
-    QDesktopServices::openUrl(helpPageUrl(index));
+    openUrlOrWarn(this, helpPageUrl(index));
 }
 
 void MainWindow::on_actionContents_triggered()
