@@ -393,6 +393,16 @@ void TestMainWindow::wizard()
         QTest::mouseClick(ui()->buttonWizzardHelp, Qt::LeftButton);
         QCOMPARE(opened.urls.size(), 1);
         QCOMPARE(opened.urls.first().fileName(), help[page]);
+        for (const auto& f : page == 2 ? window->familyOptions() : QList<MainWindow::FamilyOptions>()) {
+            for (const QSpinBox* spin : {f.width, f.height}) {
+                const auto* edit = spin->findChild<QLineEdit*>();
+                // The line edit keeps a margin of 2 pixels on each side.
+                const int text = edit->fontMetrics().horizontalAdvance(QStringLiteral("1000"));
+                const int room = edit->contentsRect().width() - 4;
+                QVERIFY2(text <= room, qPrintable(QStringLiteral("%1: %2 > %3")
+                                                      .arg(spin->objectName()).arg(text).arg(room)));
+            }
+        }
     };
     CHECKED(newWindow());
     int page = 0;

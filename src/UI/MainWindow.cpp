@@ -3,6 +3,7 @@
 
 #include "AboutDialog.h"
 #include "BuildSettings.h"
+#include "CompactSpinBoxStyle.h"
 #include "FileManager.h"
 #include "Names.h"
 #include "OpenUrl.h"
@@ -60,6 +61,14 @@ MainWindow::MainWindow(QWidget* parent)
     , trayAvailable(QSystemTrayIcon::isSystemTrayAvailable())
 {
     ui->setupUi(this);
+    // The fixed 42-pixel boxes must show every value up to 1000.
+    auto* compact = new CompactSpinBoxStyle(this);
+    for (const FamilyOptions& f : familyOptions()) {
+        for (QSpinBox* spin : {f.width, f.height, f.pageFrom, f.pageTo}) {
+            if (spin)
+                compact->apply(spin);
+        }
+    }
     // A click that took the focus would make the template field drop the selection that a
     // token is meant to replace.
     for (QPushButton* token :
