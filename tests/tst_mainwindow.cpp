@@ -917,6 +917,13 @@ void TestMainWindow::states_data()
     QTest::addRow("background without a tray minimizes")
         << false << QStringList{"generate", "background", "finished"}
         << QStringList{"gSB Wt 0", "gSB Mt 0", "Gsb Mt 100"} << QString();
+    QTest::addRow("a tray host that came after start-up is used")
+        << false << QStringList{"generate", "tray-on", "background"}
+        << QStringList{"gSB Wt 0", "gSB Wt 0", "gSB wT 0"} << "Miravel: Making thumbnails...";
+    QTest::addRow("the tray host quits while hidden: the window comes back minimized")
+        << true << QStringList{"generate", "background", "tray-off", "finished"}
+        << QStringList{"gSB Wt 0", "gSB wT 0", "gSB Mt 0", "Gsb Mt 100"}
+        << "Miravel: Making thumbnails...";
 }
 
 void TestMainWindow::states()
@@ -928,7 +935,8 @@ void TestMainWindow::states()
 
     CHECKED(newWindow());
     QVERIFY(QObject::disconnect(&window->engine, nullptr, window.get(), nullptr));
-    window->trayAvailable = trayAvailable;
+    const auto tray = std::make_shared<bool>(trayAvailable);
+    window->trayAvailable = [tray] { return *tray; };
     CHECKED(goToPage(4));
     ui()->progressBar->setValue(40);
     for (int i = 0; i < steps.size(); ++i) {
@@ -942,6 +950,8 @@ void TestMainWindow::states()
             QTest::mouseClick(ui()->btnStop, Qt::LeftButton);
         } else if (step == QLatin1String("background")) {
             QTest::mouseClick(ui()->btnBackground, Qt::LeftButton);
+        } else if (step.startsWith(QLatin1String("tray-"))) {
+            *tray = step == QLatin1String("tray-on");
         } else if (step == QLatin1String("finished") || step == QLatin1String("stopped")) {
             window->onJobDone(step == QLatin1String("finished") ? ThumbEngine::KFinished
                                                                 : ThumbEngine::KStopped);

@@ -17,7 +17,6 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -58,7 +57,6 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
     , appSettings(Names::Maker, Names::Product)
-    , trayAvailable(QSystemTrayIcon::isSystemTrayAvailable())
 {
     ui->setupUi(this);
     // The fixed 42-pixel boxes must show every value up to 1000.
@@ -86,6 +84,11 @@ MainWindow::MainWindow(QWidget* parent)
     connect(&engine, &ThumbEngine::sigStatus, this, &MainWindow::onStatus);
     connect(&engine, &ThumbEngine::sigGenerated, this, &MainWindow::onGenerated);
     connect(&trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::on_sysTrayActivated);
+    trayWatch.setInterval(1000);
+    connect(&trayWatch, &QTimer::timeout, this, [this] {
+        if (!trayAvailable())
+            leaveTray();
+    });
 
     initWindow();
 }
@@ -476,21 +479,31 @@ void MainWindow::onJobDone(ThumbEngine::ThumbStatus status)
 
 void MainWindow::on_btnBackground_clicked()
 {
-    if (!trayAvailable) {
+    if (!trayAvailable()) {
         // Without a tray a hidden window could never come back.
         showMinimized();
         return;
     }
     QTimer::singleShot(0, this, &QWidget::hide);
     trayIcon.show();
+    trayWatch.start();
     trayIcon.showMessage(Names::Product,
                          tr("We will notify you when thumbnails were be generated."),
                          QSystemTrayIcon::Information, 3000);
     trayIcon.setToolTip(Names::Product + tr(": Making thumbnails..."));
 }
 
+// The tray host went away while the window hid in it: back where the user can reach it.
+void MainWindow::leaveTray()
+{
+    trayWatch.stop();
+    trayIcon.hide();
+    showMinimized();
+}
+
 void MainWindow::on_sysTrayActivated(QSystemTrayIcon::ActivationReason)
 {
+    trayWatch.stop();
     trayIcon.hide();
     showNormal();
     raise();
@@ -536,6 +549,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     engine.stop();
     // Waits for the file in hand, so no thumbnail is left half written.
     engine.quit();
+    trayWatch.stop();
     trayIcon.hide();
     QMainWindow::closeEvent(event);
 }

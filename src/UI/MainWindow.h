@@ -8,7 +8,10 @@
 #include <QMenu>
 #include <QSettings>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVariant>
+
+#include <functional>
 
 class QCheckBox;
 class QSpinBox;
@@ -92,6 +95,7 @@ private:
     ThumbJob buildJob() const;
     ThumbSettings::tOutFormat outputFormat() const;
     void setRunning(bool running);
+    void leaveTray();
     void openHelpPage(int index);
     void warn(const QString& text);
 
@@ -106,7 +110,10 @@ private:
     QMenu contextMenu;
     QTreeWidgetItem* contextItem = nullptr;
     QSystemTrayIcon trayIcon;
-    bool trayAvailable;
+    // Asked whenever it matters: a tray host may come or go while the program runs.
+    std::function<bool()> trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
+    // Polls the tray while the window hides in it (Qt tells nothing when the host quits).
+    QTimer trayWatch;
 
     friend class TestMainWindow;
 };
