@@ -228,6 +228,8 @@ private slots:
     void buildJob();
     void states_data();
     void states();
+    void jobOutcome_data();
+    void jobOutcome();
     void copyAllFileNames();
     void contextMenu_data();
     void contextMenu();
@@ -966,6 +968,70 @@ void TestMainWindow::states()
     QCOMPARE(window->trayIcon.toolTip(), toolTip);
 }
 
+void TestMainWindow::jobOutcome_data()
+{
+    QTest::addColumn<QString>("folder");   // the output folder, below the fixtures
+    QTest::addColumn<QString>("end");      // how the engine ends the job; empty: it never starts
+    QTest::addColumn<QStringList>("none"); // sources the engine reports without thumbnails
+    QTest::addColumn<QString>("outcome");
+
+    QTest::addRow("finished; the missing output folder is made with its parents")
+        << "made/new" << "finished" << QStringList()
+        << "Finished. Thumbnails made: 3. Files that gave none: 0.";
+    QTest::addRow("stopped; files that gave none are listed apart")
+        << "made" << "stopped" << QStringList{"/d/broken.png", "/d/empty.pdf"}
+        << "Stopped. Thumbnails made: 3. Files that gave none: 2.";
+    QTest::addRow("output folder cannot be made: a box, and no job")
+        << "a_1.png/sub" << QString() << QStringList() << "previous";
+}
+
+// What the window shows when a job ends, and Generate's output folder.
+void TestMainWindow::jobOutcome()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, end);
+    QFETCH(QStringList, none);
+    QFETCH(QString, outcome);
+
+    CHECKED(newWindow());
+    QVERIFY(QObject::disconnect(&window->engine, nullptr, window.get(), nullptr));
+    CHECKED(goToPage(4));
+    const QString output = fixtures.filePath(folder);
+    ui()->lineOutputFolderImg->setText(output);
+    ui()->lblOutcome->setText(QStringLiteral("previous"));
+    QList<Popup> popups;
+    CHECKED(click(ui()->btnGenerate, &popups));
+    QCOMPARE(popups.size(), end.isEmpty() ? 1 : 0);
+    if (end.isEmpty()) {
+        QVERIFY2(popups[0].text.contains(output), qPrintable(popups[0].text));
+        QCOMPARE(popups[0].parent, window.get());
+        QVERIFY(ui()->btnGenerate->isEnabled());
+        QCOMPARE(ui()->lblOutcome->text(), outcome);
+        return;
+    }
+    QVERIFY(QFileInfo(output).isDir());
+    QVERIFY(ui()->lblOutcome->text().isEmpty());
+    addResult(QStringLiteral("/d/a.pdf"), {"/o/a_1.png", "/o/a_2.png"});
+    for (const QString& path : none)
+        window->onNoThumbnails(path);
+    addResult(QStringLiteral("/d/b.png"), {"/o/b_1.png"});
+    window->onJobDone(end == QLatin1String("finished") ? ThumbEngine::KFinished
+                                                       : ThumbEngine::KStopped);
+    QCOMPARE(ui()->lblOutcome->text(), outcome);
+
+    // Marked, without thumbnails beneath, and not among the thumbnails copied.
+    QStringList marked;
+    for (int i = 0; i < ui()->treeThumbnails->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = ui()->treeThumbnails->topLevelItem(i);
+        if (item->childCount() == 0 && !item->toolTip(0).isEmpty())
+            marked << item->text(0);
+    }
+    QCOMPARE(marked, none);
+    ui()->actionCopy_All_File_Names->trigger();
+    QCOMPARE(QApplication::clipboard()->text().count(QStringLiteral("/o/")), 3);
+    QVERIFY(!QApplication::clipboard()->text().contains(QStringLiteral("/d/")));
+}
+
 // Thumbnail paths only, each ending with a line feed; an empty list copies empty text.
 void TestMainWindow::copyAllFileNames()
 {
@@ -1058,9 +1124,9 @@ void TestMainWindow::endToEnd()
 
     QTemporaryDir data;
     const QDir in(data.filePath(QStringLiteral("in")));
-    const QDir out(data.filePath(QStringLiteral("out")));
+    // Generate makes the output folder.
+    const QDir out(data.filePath(QStringLiteral("out/new")));
     QVERIFY(in.mkpath(QStringLiteral("sub")));
-    QVERIFY(out.mkpath(QStringLiteral(".")));
 
     // Source -> thumbnails: PDF pages 1 to 2 of 3; a text of several pages gives its first.
     QMap<QString, int> expected;
@@ -1071,6 +1137,11 @@ void TestMainWindow::endToEnd()
         if (!path.endsWith(QLatin1String(".xyz")))
             expected.insert(path, path.endsWith(QLatin1String(".pdf")) ? 2 : 1);
     }
+    // A broken picture is listed without thumbnails.
+    QFile broken(in.filePath(QStringLiteral("broken.png")));
+    QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a picture") > 0);
+    broken.close();
+    expected.insert(broken.fileName(), 0);
 
     CHECKED(newWindow());
     CHECKED(click(ui()->buttonWizzardNext));
@@ -1101,6 +1172,9 @@ void TestMainWindow::endToEnd()
     }
     QCOMPARE(listed, expected);
     QCOMPARE(sorted(thumbnails), sorted(out.entryList(QDir::Files)));
+    QCOMPARE(ui()->lblOutcome->text(),
+             QStringLiteral("Finished. Thumbnails made: %1. Files that gave none: 1.")
+                 .arg(thumbnails.size()));
 }
 
 int main(int argc, char* argv[])

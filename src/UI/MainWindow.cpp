@@ -17,7 +17,11 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QUrl>
+
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -83,6 +87,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(&engine, &ThumbEngine::sigDone, this, &MainWindow::onJobDone);
     connect(&engine, &ThumbEngine::sigStatus, this, &MainWindow::onStatus);
     connect(&engine, &ThumbEngine::sigGenerated, this, &MainWindow::onGenerated);
+    connect(&engine, &ThumbEngine::sigNoThumbnails, this, &MainWindow::onNoThumbnails);
     connect(&trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::on_sysTrayActivated);
     trayWatch.setInterval(1000);
     connect(&trayWatch, &QTimer::timeout, this, [this] {
@@ -403,11 +408,28 @@ void MainWindow::setRunning(bool running)
     ui->btnBackground->setEnabled(running);
 }
 
+bool MainWindow::makeOutputFolder()
+{
+    if (ui->checkUserFileFolderImg->isChecked())
+        return true;
+    const QString folder = ui->lineOutputFolderImg->text();
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(folder.toStdU16String()), error);
+    if (!error)
+        return true;
+    warn(tr("The output folder \"%1\" could not be created: %2.")
+             .arg(folder, QString::fromLocal8Bit(error.message().c_str())));
+    return false;
+}
+
 void MainWindow::on_btnGenerate_clicked()
 {
+    if (!makeOutputFolder())
+        return;
     numFiles = processedFiles = lastPercent = 0;
     ui->progressBar->setValue(0);
     ui->lblCurrentFile->clear();
+    ui->lblOutcome->clear();
     engine.startJob(buildJob());
     // Any item the context menu remembered goes with the list.
     contextItem = nullptr;
@@ -460,6 +482,29 @@ void MainWindow::onGenerated(ThumbEngine::ThumbnailFiles files)
     ui->treeThumbnails->addTopLevelItem(source);
 }
 
+void MainWindow::onNoThumbnails(const QString& path)
+{
+    auto* source = new QTreeWidgetItem(QStringList{path});
+    source->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    source->setToolTip(0, tr("No thumbnails: Miravel could not make any from this file."));
+    ui->treeThumbnails->addTopLevelItem(source);
+}
+
+// Beside the status bar's last message: how the job ended and what it gave.
+void MainWindow::showOutcome(ThumbEngine::ThumbStatus status)
+{
+    int thumbnails = 0, without = 0;
+    for (int i = 0; i < ui->treeThumbnails->topLevelItemCount(); ++i) {
+        const int made = ui->treeThumbnails->topLevelItem(i)->childCount();
+        thumbnails += made;
+        without += made == 0 ? 1 : 0;
+    }
+    const QString outcome = status == ThumbEngine::KStopped
+        ? tr("Stopped. Thumbnails made: %1. Files that gave none: %2.")
+        : tr("Finished. Thumbnails made: %1. Files that gave none: %2.");
+    ui->lblOutcome->setText(outcome.arg(thumbnails).arg(without));
+}
+
 void MainWindow::onJobDone(ThumbEngine::ThumbStatus status)
 {
     if (status == ThumbEngine::KFinished)
@@ -468,6 +513,7 @@ void MainWindow::onJobDone(ThumbEngine::ThumbStatus status)
         ui->progressBar->setValue(0);
     setRunning(false);
     ui->lblCurrentFile->clear();
+    showOutcome(status);
     if (trayIcon.isVisible()) {
         trayIcon.showMessage(Names::Product,
                              tr("Thumbnails were generated successfully. Click on icon to open "

@@ -41,6 +41,7 @@ private slots:
     void onStatus(ThumbEngine::SigStatus status, QVariant data);
     void onJobDone(ThumbEngine::ThumbStatus status);
     void onGenerated(ThumbEngine::ThumbnailFiles files);
+    void onNoThumbnails(const QString& path);
     void on_buttonWizzardNext_clicked();
     void on_buttonWizzardBack_clicked();
     void on_btnTemplateName_clicked();
@@ -93,8 +94,10 @@ private:
     void saveSettings();
     void insertTemplateToken(const QString& word);
     ThumbJob buildJob() const;
+    bool makeOutputFolder();
     ThumbSettings::tOutFormat outputFormat() const;
     void setRunning(bool running);
+    void showOutcome(ThumbEngine::ThumbStatus status);
     void leaveTray();
     void openHelpPage(int index);
     void warn(const QString& text);
