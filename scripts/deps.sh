@@ -14,6 +14,8 @@ packages=(
     # office documents: the UNO SDK and metric-compatible fonts
     libreoffice-dev
     fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2 fonts-dejavu-core
+    # xdg-open: help pages and the support address open in the user's browser and mail program
+    xdg-utils
     # tests: encrypted PDF fixtures, reading back office PDFs
     qpdf poppler-utils
 )

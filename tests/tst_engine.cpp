@@ -85,6 +85,8 @@ public:
                 [this](const ThumbEngine::ThumbnailFiles& files) { generated << files; });
         connect(&engine, &ThumbEngine::sigDone, this,
                 [this](ThumbEngine::ThumbStatus status) { done << status; });
+        connect(&engine, &ThumbEngine::sigNoThumbnails, this,
+                [this](const QString& path) { none << path; });
     }
 
     QList<int> numFiles;
@@ -92,6 +94,7 @@ public:
     QStringList found;
     QList<ThumbEngine::ThumbnailFiles> generated;
     QList<ThumbEngine::ThumbStatus> done;
+    QStringList none;
 };
 
 } // namespace
@@ -270,6 +273,7 @@ void TestEngine::suffixesGoToTheirProducer()
     QCOMPARE(recorder->numFiles, QList<int>{3});
     QCOMPARE(recorder->current.size(), 3);
     QCOMPARE(recorder->generated.size(), 2);
+    QCOMPARE(recorder->none, QStringList{dir.filePath(QStringLiteral("readme.txt"))});
     QVERIFY(log.lines().filter(QStringLiteral("readme.txt")).size() == 1);
 }
 
@@ -322,6 +326,7 @@ void TestEngine::emptyResultSendsNothing()
     QTRY_COMPARE_WITH_TIMEOUT(recorder->done.size(), 1, 10000);
     QCOMPARE(recorder->current.size(), 2);
     QCOMPARE(recorder->generated.size(), 1);
+    QCOMPARE(recorder->none, QStringList{dir.filePath(QStringLiteral("a.pdf"))});
     const ThumbEngine::ThumbnailFiles files = recorder->generated.first();
     QCOMPARE(files.keys(), QStringList{dir.filePath(QStringLiteral("b.jpg"))});
     QCOMPARE(files.first(), QSet<QString>{dir.filePath(QStringLiteral("b.jpg.thumb"))});

@@ -1,3 +1,4 @@
+#include "AboutDialog.h"
 #include "BuildSettings.h"
 #include "MainWindow.h"
 #include "ui_MainWindow.h"
@@ -227,6 +228,8 @@ private slots:
     void buildJob();
     void states_data();
     void states();
+    void jobOutcome_data();
+    void jobOutcome();
     void copyAllFileNames();
     void contextMenu_data();
     void contextMenu();
@@ -392,6 +395,16 @@ void TestMainWindow::wizard()
         QTest::mouseClick(ui()->buttonWizzardHelp, Qt::LeftButton);
         QCOMPARE(opened.urls.size(), 1);
         QCOMPARE(opened.urls.first().fileName(), help[page]);
+        for (const auto& f : page == 2 ? window->familyOptions() : QList<MainWindow::FamilyOptions>()) {
+            for (const QSpinBox* spin : {f.width, f.height}) {
+                const auto* edit = spin->findChild<QLineEdit*>();
+                // The line edit keeps a margin of 2 pixels on each side.
+                const int text = edit->fontMetrics().horizontalAdvance(QStringLiteral("1000"));
+                const int room = edit->contentsRect().width() - 4;
+                QVERIFY2(text <= room, qPrintable(QStringLiteral("%1: %2 > %3")
+                                                      .arg(spin->objectName()).arg(text).arg(room)));
+            }
+        }
     };
     CHECKED(newWindow());
     int page = 0;
@@ -571,6 +584,22 @@ void TestMainWindow::aboutBox()
     QCOMPARE(sizes, (QList<QSize>{QSize(596, 217), QSize(596, 217), QSize(596, 217)}));
     const QUrl mail(QStringLiteral("mailto:") + QString::fromUtf8(MIRAVEL_SUPPORT_EMAIL));
     QCOMPARE(opened.urls, QList<QUrl>{mail});
+
+    // Where nothing can open them (the handler cannot be called), help and mail say so.
+    for (const char* scheme : {"file", "mailto"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &opened, "missing");
+    AboutDialog about;
+    const QList<Popup> failed = withPopups([&] {
+        ui()->actionContents->trigger();
+        emit about.findChild<QLabel*>(QStringLiteral("label_2"))->linkActivated(mail.toString());
+    });
+    for (const char* scheme : {"file", "mailto"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &opened, "open");
+    QCOMPARE(failed.size(), 2);
+    QVERIFY(failed[0].text.contains(QStringLiteral("help-introduction-system-requirements.html")));
+    QCOMPARE(failed[0].parent, window.get());
+    QVERIFY(failed[1].text.contains(mail.toString()));
+    QCOMPARE(failed[1].parent, &about);
 }
 
 void TestMainWindow::officeBox_data()
@@ -890,6 +919,13 @@ void TestMainWindow::states_data()
     QTest::addRow("background without a tray minimizes")
         << false << QStringList{"generate", "background", "finished"}
         << QStringList{"gSB Wt 0", "gSB Mt 0", "Gsb Mt 100"} << QString();
+    QTest::addRow("a tray host that came after start-up is used")
+        << false << QStringList{"generate", "tray-on", "background"}
+        << QStringList{"gSB Wt 0", "gSB Wt 0", "gSB wT 0"} << "Miravel: Making thumbnails...";
+    QTest::addRow("the tray host quits while hidden: the window comes back minimized")
+        << true << QStringList{"generate", "background", "tray-off", "finished"}
+        << QStringList{"gSB Wt 0", "gSB wT 0", "gSB Mt 0", "Gsb Mt 100"}
+        << "Miravel: Making thumbnails...";
 }
 
 void TestMainWindow::states()
@@ -901,7 +937,8 @@ void TestMainWindow::states()
 
     CHECKED(newWindow());
     QVERIFY(QObject::disconnect(&window->engine, nullptr, window.get(), nullptr));
-    window->trayAvailable = trayAvailable;
+    const auto tray = std::make_shared<bool>(trayAvailable);
+    window->trayAvailable = [tray] { return *tray; };
     CHECKED(goToPage(4));
     ui()->progressBar->setValue(40);
     for (int i = 0; i < steps.size(); ++i) {
@@ -915,6 +952,8 @@ void TestMainWindow::states()
             QTest::mouseClick(ui()->btnStop, Qt::LeftButton);
         } else if (step == QLatin1String("background")) {
             QTest::mouseClick(ui()->btnBackground, Qt::LeftButton);
+        } else if (step.startsWith(QLatin1String("tray-"))) {
+            *tray = step == QLatin1String("tray-on");
         } else if (step == QLatin1String("finished") || step == QLatin1String("stopped")) {
             window->onJobDone(step == QLatin1String("finished") ? ThumbEngine::KFinished
                                                                 : ThumbEngine::KStopped);
@@ -927,6 +966,70 @@ void TestMainWindow::states()
         QTRY_COMPARE(state(), states[i]);
     }
     QCOMPARE(window->trayIcon.toolTip(), toolTip);
+}
+
+void TestMainWindow::jobOutcome_data()
+{
+    QTest::addColumn<QString>("folder");   // the output folder, below the fixtures
+    QTest::addColumn<QString>("end");      // how the engine ends the job; empty: it never starts
+    QTest::addColumn<QStringList>("none"); // sources the engine reports without thumbnails
+    QTest::addColumn<QString>("outcome");
+
+    QTest::addRow("finished; the missing output folder is made with its parents")
+        << "made/new" << "finished" << QStringList()
+        << "Finished. Thumbnails made: 3. Files that gave none: 0.";
+    QTest::addRow("stopped; files that gave none are listed apart")
+        << "made" << "stopped" << QStringList{"/d/broken.png", "/d/empty.pdf"}
+        << "Stopped. Thumbnails made: 3. Files that gave none: 2.";
+    QTest::addRow("output folder cannot be made: a box, and no job")
+        << "a_1.png/sub" << QString() << QStringList() << "previous";
+}
+
+// What the window shows when a job ends, and Generate's output folder.
+void TestMainWindow::jobOutcome()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, end);
+    QFETCH(QStringList, none);
+    QFETCH(QString, outcome);
+
+    CHECKED(newWindow());
+    QVERIFY(QObject::disconnect(&window->engine, nullptr, window.get(), nullptr));
+    CHECKED(goToPage(4));
+    const QString output = fixtures.filePath(folder);
+    ui()->lineOutputFolderImg->setText(output);
+    ui()->lblOutcome->setText(QStringLiteral("previous"));
+    QList<Popup> popups;
+    CHECKED(click(ui()->btnGenerate, &popups));
+    QCOMPARE(popups.size(), end.isEmpty() ? 1 : 0);
+    if (end.isEmpty()) {
+        QVERIFY2(popups[0].text.contains(output), qPrintable(popups[0].text));
+        QCOMPARE(popups[0].parent, window.get());
+        QVERIFY(ui()->btnGenerate->isEnabled());
+        QCOMPARE(ui()->lblOutcome->text(), outcome);
+        return;
+    }
+    QVERIFY(QFileInfo(output).isDir());
+    QVERIFY(ui()->lblOutcome->text().isEmpty());
+    addResult(QStringLiteral("/d/a.pdf"), {"/o/a_1.png", "/o/a_2.png"});
+    for (const QString& path : none)
+        window->onNoThumbnails(path);
+    addResult(QStringLiteral("/d/b.png"), {"/o/b_1.png"});
+    window->onJobDone(end == QLatin1String("finished") ? ThumbEngine::KFinished
+                                                       : ThumbEngine::KStopped);
+    QCOMPARE(ui()->lblOutcome->text(), outcome);
+
+    // Marked, without thumbnails beneath, and not among the thumbnails copied.
+    QStringList marked;
+    for (int i = 0; i < ui()->treeThumbnails->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = ui()->treeThumbnails->topLevelItem(i);
+        if (item->childCount() == 0 && !item->toolTip(0).isEmpty())
+            marked << item->text(0);
+    }
+    QCOMPARE(marked, none);
+    ui()->actionCopy_All_File_Names->trigger();
+    QCOMPARE(QApplication::clipboard()->text().count(QStringLiteral("/o/")), 3);
+    QVERIFY(!QApplication::clipboard()->text().contains(QStringLiteral("/d/")));
 }
 
 // Thumbnail paths only, each ending with a line feed; an empty list copies empty text.
@@ -1021,9 +1124,9 @@ void TestMainWindow::endToEnd()
 
     QTemporaryDir data;
     const QDir in(data.filePath(QStringLiteral("in")));
-    const QDir out(data.filePath(QStringLiteral("out")));
+    // Generate makes the output folder.
+    const QDir out(data.filePath(QStringLiteral("out/new")));
     QVERIFY(in.mkpath(QStringLiteral("sub")));
-    QVERIFY(out.mkpath(QStringLiteral(".")));
 
     // Source -> thumbnails: PDF pages 1 to 2 of 3; a text of several pages gives its first.
     QMap<QString, int> expected;
@@ -1034,6 +1137,11 @@ void TestMainWindow::endToEnd()
         if (!path.endsWith(QLatin1String(".xyz")))
             expected.insert(path, path.endsWith(QLatin1String(".pdf")) ? 2 : 1);
     }
+    // A broken picture is listed without thumbnails.
+    QFile broken(in.filePath(QStringLiteral("broken.png")));
+    QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a picture") > 0);
+    broken.close();
+    expected.insert(broken.fileName(), 0);
 
     CHECKED(newWindow());
     CHECKED(click(ui()->buttonWizzardNext));
@@ -1064,6 +1172,9 @@ void TestMainWindow::endToEnd()
     }
     QCOMPARE(listed, expected);
     QCOMPARE(sorted(thumbnails), sorted(out.entryList(QDir::Files)));
+    QCOMPARE(ui()->lblOutcome->text(),
+             QStringLiteral("Finished. Thumbnails made: %1. Files that gave none: 1.")
+                 .arg(thumbnails.size()));
 }
 
 int main(int argc, char* argv[])

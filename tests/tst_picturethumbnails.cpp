@@ -117,27 +117,46 @@ void TestPictureThumbnails::scaling()
 void TestPictureThumbnails::formats_data()
 {
     QTest::addColumn<int>("format");
+    QTest::addColumn<int>("side");
     QTest::addColumn<QByteArray>("written");
-    QTest::addRow("bmp") << 0 << QByteArray("bmp");
-    QTest::addRow("jpeg") << 1 << QByteArray("jpeg");
-    QTest::addRow("png") << 2 << QByteArray("png");
-    QTest::addRow("out of range writes png") << 7 << QByteArray("png");
+    QTest::addRow("bmp, see-through shows white") << 0 << 100 << QByteArray("bmp");
+    QTest::addRow("jpeg, see-through shows white") << 1 << 100 << QByteArray("jpeg");
+    QTest::addRow("png keeps alpha") << 2 << 100 << QByteArray("png");
+    QTest::addRow("out of range writes png") << 7 << 100 << QByteArray("png");
+    QTest::addRow("bmp not scaled, white too") << 0 << 300 << QByteArray("bmp");
+    QTest::addRow("jpeg not scaled, white too") << 1 << 300 << QByteArray("jpeg");
 }
 
 void TestPictureThumbnails::formats()
 {
     QFETCH(int, format);
+    QFETCH(int, side);
     QFETCH(QByteArray, written);
-    const QString path = fixture(QStringLiteral("format.png"), QSize(300, 300));
+    // Left half see-through over a red no viewer shows, right half blue.
+    QImage picture(300, 300, QImage::Format_ARGB32);
+    picture.fill(QColor(255, 0, 0, 0));
+    QPainter(&picture).fillRect(150, 0, 150, 300, Qt::blue);
+    const QString path = dir.filePath(QStringLiteral("format.png"));
+    QVERIFY(picture.save(path));
     ImageThumbnailer saver;
-    saver.setSettings(settings(100, 100, true, format));
+    saver.setSettings(settings(side, side, true, format));
     // The extension does not decide the format; the content must.
     const QString target = dir.filePath(QStringLiteral("out/format.thumb"));
     QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::tOutFormat(format)));
     QImageReader reader(target);
     reader.setDecideFormatFromContent(true);
     QCOMPARE(reader.format(), written);
-    QCOMPARE(reader.read().size(), QSize(100, 100));
+    const QImage result = reader.read();
+    QCOMPARE(result.size(), QSize(side, side));
+    const QColor left = result.pixelColor(side / 8, side / 2);
+    const QColor right = result.pixelColor(side * 7 / 8, side / 2);
+    QVERIFY2(right.blue() > 200 && right.red() < 60 && right.alpha() == 255,
+             qPrintable(right.name(QColor::HexArgb)));
+    if (written == "png")
+        QVERIFY2(left.alpha() == 0, qPrintable(left.name(QColor::HexArgb)));
+    else
+        QVERIFY2(qMin(left.red(), qMin(left.green(), left.blue())) > 240,
+                 qPrintable(left.name(QColor::HexArgb)));
     if (written == "png") {
         // Written with zlib's fastest level: FLEVEL, the top bits of the stream's second byte.
         QFile file(target);
@@ -211,6 +230,26 @@ static QByteArray pngClaiming(quint32 width, quint32 height)
     return png;
 }
 
+// A small progressive JPEG whose frame header claims width x height.
+static QByteArray progressiveJpegClaiming(quint16 width, quint16 height)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "JPEG");
+    writer.setProgressiveScanWrite(true);
+    writer.write(sample(QSize(16, 16)));
+    // Marker (2), length (2), precision (1), then height and width.
+    const int frame = jpeg.indexOf("\xff\xc2");
+    if (frame < 0)
+        return QByteArray();
+    for (const auto& [at, v] : {std::pair<int, quint16>{5, height}, {7, width}}) {
+        jpeg[frame + at] = char(v >> 8);
+        jpeg[frame + at + 1] = char(v & 0xff);
+    }
+    return jpeg;
+}
+
 void TestPictureThumbnails::refused_data()
 {
     QTest::addColumn<QString>("name");
@@ -224,6 +263,10 @@ void TestPictureThumbnails::refused_data()
     QTest::addRow("header claims 50000 x 50000") << "huge.png" << pngClaiming(50000, 50000)
                                                  << "out/t.png"
                                                  << QStringList{" img.isNull()  ", " saveImage "};
+    // libjpeg holds a progressive picture whole, however small the thumbnail.
+    QTest::addRow("progressive jpeg claims 20000 x 20000")
+        << "huge.jpg" << progressiveJpegClaiming(20000, 20000) << "out/t.png"
+        << QStringList{" img.isNull()  ", " saveImage "};
     QTest::addRow("missing target folder") << "ok.png" << QByteArray() << "nowhere/t.png"
                                            << QStringList{" saveImage "};
 }
@@ -242,6 +285,8 @@ void TestPictureThumbnails::refused()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
+    if (name.startsWith(QLatin1String("huge")))
+        QCOMPARE(QImageReader(path).size().width() % 10000, 0);
     ImageThumbnailer saver;
     saver.setSettings(settings(100, 100, true));
     const QString targetPath = dir.filePath(target);

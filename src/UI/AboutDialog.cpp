@@ -2,6 +2,9 @@
 #include "ui_AboutDialog.h"
 
 #include "BuildSettings.h"
+#include "OpenUrl.h"
+
+#include <QUrl>
 
 AboutDialog::AboutDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint)
@@ -13,6 +16,8 @@ AboutDialog::AboutDialog(QWidget* parent)
     QString text = ui->label_2->text();
     text.replace(QStringLiteral("support@miravel.example"), QString::fromUtf8(MIRAVEL_SUPPORT_EMAIL));
     ui->label_2->setText(text);
+    connect(ui->label_2, &QLabel::linkActivated, this,
+            [this](const QString& link) { openUrlOrWarn(this, QUrl(link)); });
 }
 
 AboutDialog::~AboutDialog() = default;

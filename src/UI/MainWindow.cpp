@@ -3,9 +3,11 @@
 
 #include "AboutDialog.h"
 #include "BuildSettings.h"
+#include "CompactSpinBoxStyle.h"
 #include "FileManager.h"
 #include "JobBuilder.h"
 #include "Names.h"
+#include "OpenUrl.h"
 #include "StoredSettings.h"
 
 #include <QApplication>
@@ -13,13 +15,15 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDebug>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
+#include <QStyle>
 #include <QUrl>
+
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -40,9 +44,16 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
     , appSettings(Names::Maker, Names::Product)
-    , trayAvailable(QSystemTrayIcon::isSystemTrayAvailable())
 {
     ui->setupUi(this);
+    // The fixed 42-pixel boxes must show every value up to 1000.
+    auto* compact = new CompactSpinBoxStyle(this);
+    for (const FamilyOptions& f : familyOptions()) {
+        for (QSpinBox* spin : {f.width, f.height, f.pageFrom, f.pageTo}) {
+            if (spin)
+                compact->apply(spin);
+        }
+    }
     // A click that took the focus would make the template field drop the selection that a
     // token is meant to replace.
     for (QPushButton* token :
@@ -59,7 +70,13 @@ MainWindow::MainWindow(QWidget* parent)
     connect(&engine, &ThumbEngine::sigDone, this, &MainWindow::onJobDone);
     connect(&engine, &ThumbEngine::sigStatus, this, &MainWindow::onStatus);
     connect(&engine, &ThumbEngine::sigGenerated, this, &MainWindow::onGenerated);
+    connect(&engine, &ThumbEngine::sigNoThumbnails, this, &MainWindow::onNoThumbnails);
     connect(&trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::on_sysTrayActivated);
+    trayWatch.setInterval(1000);
+    connect(&trayWatch, &QTimer::timeout, this, [this] {
+        if (!trayAvailable())
+            leaveTray();
+    });
 
     initWindow();
 }
@@ -358,11 +375,28 @@ void MainWindow::setRunning(bool running)
     ui->btnBackground->setEnabled(running);
 }
 
+bool MainWindow::makeOutputFolder()
+{
+    if (ui->checkUserFileFolderImg->isChecked())
+        return true;
+    const QString folder = ui->lineOutputFolderImg->text();
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(folder.toStdU16String()), error);
+    if (!error)
+        return true;
+    warn(tr("The output folder \"%1\" could not be created: %2.")
+             .arg(folder, QString::fromLocal8Bit(error.message().c_str())));
+    return false;
+}
+
 void MainWindow::on_btnGenerate_clicked()
 {
+    if (!makeOutputFolder())
+        return;
     numFiles = processedFiles = lastPercent = 0;
     ui->progressBar->setValue(0);
     ui->lblCurrentFile->clear();
+    ui->lblOutcome->clear();
     engine.startJob(buildJob());
     // Any item the context menu remembered goes with the list.
     contextItem = nullptr;
@@ -415,6 +449,29 @@ void MainWindow::onGenerated(ThumbEngine::ThumbnailFiles files)
     ui->treeThumbnails->addTopLevelItem(source);
 }
 
+void MainWindow::onNoThumbnails(const QString& path)
+{
+    auto* source = new QTreeWidgetItem(QStringList{path});
+    source->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    source->setToolTip(0, tr("No thumbnails: Miravel could not make any from this file."));
+    ui->treeThumbnails->addTopLevelItem(source);
+}
+
+// Beside the status bar's last message: how the job ended and what it gave.
+void MainWindow::showOutcome(ThumbEngine::ThumbStatus status)
+{
+    int thumbnails = 0, without = 0;
+    for (int i = 0; i < ui->treeThumbnails->topLevelItemCount(); ++i) {
+        const int made = ui->treeThumbnails->topLevelItem(i)->childCount();
+        thumbnails += made;
+        without += made == 0 ? 1 : 0;
+    }
+    const QString outcome = status == ThumbEngine::KStopped
+        ? tr("Stopped. Thumbnails made: %1. Files that gave none: %2.")
+        : tr("Finished. Thumbnails made: %1. Files that gave none: %2.");
+    ui->lblOutcome->setText(outcome.arg(thumbnails).arg(without));
+}
+
 void MainWindow::onJobDone(ThumbEngine::ThumbStatus status)
 {
     if (status == ThumbEngine::KFinished)
@@ -423,6 +480,7 @@ void MainWindow::onJobDone(ThumbEngine::ThumbStatus status)
         ui->progressBar->setValue(0);
     setRunning(false);
     ui->lblCurrentFile->clear();
+    showOutcome(status);
     if (trayIcon.isVisible()) {
         trayIcon.showMessage(Names::Product,
                              tr("Thumbnails were generated successfully. Click on icon to open "
@@ -434,21 +492,31 @@ void MainWindow::onJobDone(ThumbEngine::ThumbStatus status)
 
 void MainWindow::on_btnBackground_clicked()
 {
-    if (!trayAvailable) {
+    if (!trayAvailable()) {
         // Without a tray a hidden window could never come back.
         showMinimized();
         return;
     }
     QTimer::singleShot(0, this, &QWidget::hide);
     trayIcon.show();
+    trayWatch.start();
     trayIcon.showMessage(Names::Product,
                          tr("We will notify you when thumbnails were be generated."),
                          QSystemTrayIcon::Information, 3000);
     trayIcon.setToolTip(Names::Product + tr(": Making thumbnails..."));
 }
 
+// The tray host went away while the window hid in it: back where the user can reach it.
+void MainWindow::leaveTray()
+{
+    trayWatch.stop();
+    trayIcon.hide();
+    showMinimized();
+}
+
 void MainWindow::on_sysTrayActivated(QSystemTrayIcon::ActivationReason)
 {
+    trayWatch.stop();
     trayIcon.hide();
     showNormal();
     raise();
@@ -494,6 +562,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     engine.stop();
     // Waits for the file in hand, so no thumbnail is left half written.
     engine.quit();
+    trayWatch.stop();
     trayIcon.hide();
     QMainWindow::closeEvent(event);
 }
@@ -511,7 +580,7 @@ QUrl MainWindow::helpPageUrl(int index)
 
 void MainWindow::openHelpPage(int index)
 {
-    QDesktopServices::openUrl(helpPageUrl(index));
+    openUrlOrWarn(this, helpPageUrl(index));
 }
 
 void MainWindow::on_actionContents_triggered()

@@ -9,7 +9,10 @@
 #include <QMenu>
 #include <QSettings>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVariant>
+
+#include <functional>
 
 class QCheckBox;
 class QSpinBox;
@@ -42,6 +45,7 @@ private slots:
     void onStatus(ThumbEngine::SigStatus status, QVariant data);
     void onJobDone(ThumbEngine::ThumbStatus status);
     void onGenerated(ThumbEngine::ThumbnailFiles files);
+    void onNoThumbnails(const QString& path);
     void on_buttonWizzardNext_clicked();
     void on_buttonWizzardBack_clicked();
     void on_btnTemplateName_clicked();
@@ -95,8 +99,11 @@ private:
     // The values of the option pages.
     JobOptions jobOptions() const;
     ThumbJob buildJob() const;
+    bool makeOutputFolder();
     ThumbSettings::tOutFormat outputFormat() const;
     void setRunning(bool running);
+    void showOutcome(ThumbEngine::ThumbStatus status);
+    void leaveTray();
     void openHelpPage(int index);
     void warn(const QString& text);
 
@@ -111,7 +118,10 @@ private:
     QMenu contextMenu;
     QTreeWidgetItem* contextItem = nullptr;
     QSystemTrayIcon trayIcon;
-    bool trayAvailable;
+    // Asked whenever it matters: a tray host may come or go while the program runs.
+    std::function<bool()> trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
+    // Polls the tray while the window hides in it (Qt tells nothing when the host quits).
+    QTimer trayWatch;
 
     friend class TestMainWindow;
 };

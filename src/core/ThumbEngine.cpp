@@ -249,6 +249,7 @@ void ThumbEngine::processFile(const QString& path)
     Thumbnailer* producer = producers.value(family);
     if (!producer) {
         qDebug() << "ThumbEngine::run" << " no producer for " << currentFile;
+        emit sigNoThumbnails(currentFile);
         return;
     }
     QFile file(currentFile);
@@ -259,4 +260,6 @@ void ThumbEngine::processFile(const QString& path)
         result[currentFile].insert(it.value());
     if (!result.isEmpty())
         emit sigGenerated(result);
+    else
+        emit sigNoThumbnails(currentFile);
 }

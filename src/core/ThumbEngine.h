@@ -50,6 +50,8 @@ signals:
     void sigStatus(ThumbEngine::SigStatus status, QVariant data);
     void sigGenerated(ThumbEngine::ThumbnailFiles files);
     void sigDone(ThumbEngine::ThumbStatus status);
+    // A file of the job that gave no thumbnail: its producer made none, or it has none.
+    void sigNoThumbnails(QString path);
 
 protected:
     void run() override;
