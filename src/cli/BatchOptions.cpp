@@ -2,6 +2,7 @@
 
 #include "JobBuilder.h"
 #include "Names.h"
+#include "OutputFormat.h"
 #include "StoredSettings.h"
 
 #include <QCommandLineParser>
@@ -72,13 +73,8 @@ std::optional<QPair<int, int>> BatchOptions::parsePages(const QString& text)
 
 std::optional<ThumbSettings::tOutFormat> BatchOptions::parseFormat(const QString& text)
 {
-    const QString name = text.toLower();
-    if (name == QLatin1String("png"))
-        return ThumbSettings::OutPng;
-    if (name == QLatin1String("jpg") || name == QLatin1String("jpeg"))
-        return ThumbSettings::OutJpeg;
-    if (name == QLatin1String("bmp"))
-        return ThumbSettings::OutBmp;
+    if (const OutputFormat* format = OutputFormat::named(text))
+        return format->format;
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #include "StoredSettings.h"
 
+#include "OutputFormat.h"
+
 #include <QSettings>
 
 namespace {
@@ -68,8 +70,7 @@ void StoredSettings::read(const QSettings& store)
     }
     const int format = store.value(Key::OutputFormat, int(ThumbSettings::OutPng)).toInt();
     // Anything else leaves PNG.
-    options.outputFormat = format == ThumbSettings::OutBmp || format == ThumbSettings::OutJpeg
-        ? ThumbSettings::tOutFormat(format) : ThumbSettings::OutPng;
+    options.outputFormat = OutputFormat::of(ThumbSettings::tOutFormat(format)).format;
     options.outputFolder = store.value(Key::OutputFolder, QString()).toString();
     options.useFileFolder = store.value(Key::UseFileFolder, false).toBool();
     options.nameFormat = store.value(Key::NameFormat, JobOptions::DefaultNameFormat).toString();

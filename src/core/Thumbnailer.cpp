@@ -2,6 +2,7 @@
 
 #include "GroupProcess.h"
 #include "NameTemplate.h"
+#include "OutputFormat.h"
 #include "WorkArea.h"
 
 #include <QDebug>
@@ -216,8 +217,8 @@ bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
         QImage scaled = img.size() == final
             ? img
             : img.scaled(final, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        const bool png = format != ThumbSettings::OutBmp && format != ThumbSettings::OutJpeg;
-        if (!png && scaled.hasAlphaChannel()) {
+        const OutputFormat& written = OutputFormat::of(format);
+        if (!written.keepsAlpha && scaled.hasAlphaChannel()) {
             // BMP and JPEG keep no alpha: see-through parts show white, as on a page, not
             // the colours hidden under them (or black, once scaled).
             QImage flat(scaled.size(), QImage::Format_RGB32);
@@ -225,15 +226,12 @@ bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
             QPainter(&flat).drawImage(0, 0, scaled);
             scaled = flat;
         }
-        const char* formatName = format == ThumbSettings::OutBmp ? "BMP"
-            : format == ThumbSettings::OutJpeg                  ? "JPG"
-                                                                 : "PNG";
         // QSaveFile: a failed write never leaves a truncated thumbnail behind.
         QSaveFile file(target);
         if (file.open(QIODevice::WriteOnly)) {
-            QImageWriter writer(&file, formatName);
+            QImageWriter writer(&file, written.writerName);
             writer.setQuality(-1);
-            if (png)
+            if (written.format == ThumbSettings::OutPng)
                 writer.setCompression(FastPngCompression);
             if (writer.write(scaled) && file.commit())
                 return true;
@@ -255,14 +253,7 @@ QString Thumbnailer::expandToken(const QString& token, const QFile& file, qint32
 
 QString Thumbnailer::extensionFor(ThumbSettings::tOutFormat format)
 {
-    switch (format) {
-    case ThumbSettings::OutBmp:
-        return QStringLiteral("bmp");
-    case ThumbSettings::OutJpeg:
-        return QStringLiteral("jpg");
-    default:
-        return QStringLiteral("png");
-    }
+    return OutputFormat::of(format).extension;
 }
 
 QString Thumbnailer::thumbnailPath(const QFile& source, qint32 page) const
