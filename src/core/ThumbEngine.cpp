@@ -126,7 +126,7 @@ void ThumbEngine::quit()
 
 bool ThumbEngine::isStopping() const
 {
-    return stopRequested || jobPending;
+    return stopRequested || jobPending || quitRequested;
 }
 
 void ThumbEngine::releaseProducers()
