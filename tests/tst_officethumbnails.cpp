@@ -12,10 +12,12 @@
 
 #include <QImageReader>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
-
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace OfficeFixtures;
 
@@ -88,7 +90,13 @@ void TestOfficeThumbnails::initTestCase()
     QVERIFY(OfficeConverter::convert(session, fixture(QStringLiteral("five.fodt")), fixture(QStringLiteral("secret.odt")), OfficeConverter::Format::Odt, QStringLiteral("pass")));
     QVERIFY(OfficeConverter::convert(session, fixture(QStringLiteral("sheets.fods")), fixture(QStringLiteral("sheets.xlsx")), OfficeConverter::Format::Xlsx));
     QVERIFY(OfficeConverter::convert(session, fixture(QStringLiteral("deck.fodp")), fixture(QStringLiteral("deck.pptx")), OfficeConverter::Format::Pptx));
-    QVERIFY(writeFile(fixture(QStringLiteral("garbage.docx")), QStringLiteral("PK\x03\x04 not really a document")));
+    QVERIFY(QFile::copy(fixture(QStringLiteral("sheets.xlsx")), fixture(QStringLiteral("sheets-named.docx"))));
+    std::vector<quint32> noise(1024);
+    QRandomGenerator(7).fillRange(noise.data(), noise.size());
+    for (const char* name : {"garbage.docx", "garbage.xlsx", "garbage.pptx"}) {
+        QFile garbage(fixture(QLatin1String(name)));
+        QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(reinterpret_cast<const char*>(noise.data()), noise.size() * 4) > 0);
+    }
 }
 
 void TestOfficeThumbnails::cleanupTestCase()
@@ -187,27 +195,39 @@ void TestOfficeThumbnails::unopenable_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("openLine");
-    QTest::addRow("not a document") << "garbage.docx" << "  wordDocuments->Open";
-    QTest::addRow("password-protected") << "secret.odt" << "  wordDocuments->Open";
+    QTest::addColumn<QString>("next"); // of the same family, converted right after
+    QTest::addRow("random bytes as a document") << "garbage.docx" << "  wordDocuments->Open" << "five.docx";
+    QTest::addRow("random bytes as a spreadsheet") << "garbage.xlsx" << "  excelBooks->Open" << "sheets.xlsx";
+    QTest::addRow("random bytes as a presentation") << "garbage.pptx" << "  ppPresentations->Open" << "deck.pptx";
+    QTest::addRow("spreadsheet named as a document") << "sheets-named.docx" << "  wordDocuments->Open" << "five.docx";
+    QTest::addRow("password-protected") << "secret.odt" << "  wordDocuments->Open" << "five.docx";
 }
 
 void TestOfficeThumbnails::unopenable()
 {
     QFETCH(QString, file);
     QFETCH(QString, openLine);
-    auto word = producer<WordThumbnailer>(office, settings(1, 1));
+    QFETCH(QString, next);
+    std::unique_ptr<Thumbnailer> p;
+    if (next.endsWith(QLatin1String(".xlsx")))
+        p = producer<ExcelThumbnailer>(office, settings(1, 1));
+    else if (next.endsWith(QLatin1String(".pptx")))
+        p = producer<PowerPointThumbnailer>(office, settings(1, 1));
+    else
+        p = producer<WordThumbnailer>(office, settings(1, 1));
     QFile source(fixture(file));
     {
         LogCapture log;
-        QVERIFY(word->generate(source).isEmpty());
+        QVERIFY(p->generate(source).isEmpty());
         const QStringList errors = log.errors();
         QCOMPARE(errors.size(), 2);
         QVERIFY(errors.at(0).contains(openLine));
         QVERIFY(errors.at(0).contains(source.fileName()));
         QVERIFY(errors.at(1).contains(QStringLiteral("  pages.count() == 0")));
     }
-    QFile next(fixture(QStringLiteral("five.docx")));
-    QCOMPARE(word->generate(next).keys(), QList<qint32>{1});
+    QVERIFY(QDir(out).entryList({QFileInfo(file).completeBaseName() + QLatin1Char('*')}).isEmpty());
+    QFile good(fixture(next));
+    QCOMPARE(p->generate(good).keys(), QList<qint32>{1});
 }
 
 void TestOfficeThumbnails::slides_data()
@@ -294,8 +314,18 @@ void TestOfficeThumbnails::officeEndsWithEngine()
     for (const auto& files : qAsConst(generated))
         QCOMPARE(files.first().size(), 2);
     QVERIFY(groupAlive(officeProcess));
+    // An office that hangs does not hold the quit up: it is ended at once, nothing more is
+    // converted, and the job ends after the file in hand.
+    ::kill(-static_cast<pid_t>(officeProcess), SIGSTOP);
+    QSignalSpy status(&engine, &ThumbEngine::sigStatus);
+    job.paths.removeLast();
+    engine.startJob(job);
+    QTRY_COMPARE_WITH_TIMEOUT(status.count(), 2, 10000); // the count, then the file in hand
     engine.quit();
     QVERIFY(!groupAlive(officeProcess)); // ended on quit, not at some later exit
+    QCoreApplication::processEvents();
+    QCOMPARE(generated.size(), 3);
+    QCOMPARE(status.count(), 2);
 }
 
 QTEST_MAIN(TestOfficeThumbnails)

@@ -23,6 +23,11 @@ void ExcelThumbnailer::releaseWorkerResources()
     office->release();
 }
 
+void ExcelThumbnailer::abort()
+{
+    office->abort();
+}
+
 std::unique_ptr<OfficeApplication> ExcelThumbnailer::createExcelInstance()
 {
     std::unique_ptr<OfficeApplication> excel = OfficeApplication::start(office->session());
@@ -42,7 +47,7 @@ Thumbnailer::tThumbnailPages ExcelThumbnailer::generate(QFile& file)
         const QString source = QDir::toNativeSeparators(file.fileName());
         std::unique_ptr<OfficeDocument> workbook;
         try {
-            workbook = excel->documents().open(source);
+            workbook = excel->documents().open(source, OfficeDocument::Kind::Spreadsheet);
         } catch (const OfficeAutomationError&) {
             qDebug() << " [ERROR]" << "ExcelThumbnailer::generate" << "  excelBooks->Open" << source;
         }

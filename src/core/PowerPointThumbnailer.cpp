@@ -46,6 +46,11 @@ void PowerPointThumbnailer::releaseWorkerResources()
     office->release();
 }
 
+void PowerPointThumbnailer::abort()
+{
+    office->abort();
+}
+
 std::unique_ptr<OfficeApplication> PowerPointThumbnailer::getPowerPointInstance()
 {
     std::unique_ptr<OfficeApplication> powerPoint = OfficeApplication::start(office->session());
@@ -66,7 +71,7 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::generate(QFile& file)
         const QString source = QDir::toNativeSeparators(file.fileName());
         std::unique_ptr<OfficeDocument> presentation;
         try {
-            presentation = powerPoint->documents().open(source);
+            presentation = powerPoint->documents().open(source, OfficeDocument::Kind::Presentation);
         } catch (const OfficeAutomationError&) {
             qDebug() << " [ERROR]" << "PowerPointThumbnailer::generate" << "  ppPresentations->Open"
                      << source;

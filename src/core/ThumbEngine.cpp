@@ -120,6 +120,9 @@ void ThumbEngine::quit()
         quitRequested = true;
         jobReady.wakeOne();
     }
+    // A producer waiting on a hung office would otherwise hold the quit up.
+    for (Thumbnailer* producer : qAsConst(producers))
+        producer->abort();
     wait();
     releaseProducers();
 }

@@ -43,8 +43,8 @@ public:
     void setPdf2PngPath(const QString& path);
     void startJob(const ThumbJob& newJob);
     void stop();
-    // Ends the job after the file in hand, waits for the worker, then releases the
-    // producers.
+    // Ends the job after the file in hand, cut short where its producer can abort, waits
+    // for the worker, then releases the producers.
     void quit();
 
 signals:

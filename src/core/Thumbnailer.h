@@ -27,6 +27,9 @@ public:
     // Called on the worker thread when it ends, so that objects a producer created there
     // are destroyed there too.
     virtual void releaseWorkerResources() {}
+    // Called from another thread while generate() may run, when the engine quits: ends at
+    // once what the producer waits on, so that generate() returns soon. Thread-safe.
+    virtual void abort() {}
 
     void setSettings(ThumbSettings s);
     void setPdf2PngPath(const QString& path);

@@ -23,6 +23,11 @@ void WordThumbnailer::releaseWorkerResources()
     office->release();
 }
 
+void WordThumbnailer::abort()
+{
+    office->abort();
+}
+
 std::unique_ptr<OfficeApplication> WordThumbnailer::getWordInstance()
 {
     std::unique_ptr<OfficeApplication> word = OfficeApplication::start(office->session());
@@ -42,7 +47,7 @@ Thumbnailer::tThumbnailPages WordThumbnailer::generate(QFile& file)
         const QString source = QDir::toNativeSeparators(file.fileName());
         std::unique_ptr<OfficeDocument> wordDoc;
         try {
-            wordDoc = word->documents().open(source);
+            wordDoc = word->documents().open(source, OfficeDocument::Kind::Text);
         } catch (const OfficeAutomationError&) {
             qDebug() << " [ERROR]" << "WordThumbnailer::generate" << "  wordDocuments->Open" << source;
         }

@@ -20,6 +20,7 @@ public:
     const QSet<QString>& supportedExtensions() const override { return extensions; }
     tThumbnailPages generate(QFile& file) override;
     void releaseWorkerResources() override;
+    void abort() override;
 
     std::unique_ptr<OfficeApplication> getWordInstance();
 
