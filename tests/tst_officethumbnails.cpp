@@ -237,10 +237,12 @@ void TestOfficeThumbnails::slides_data()
     QTest::addColumn<int>("format");
     QTest::addColumn<QList<qint32>>("pages");
     QTest::addColumn<QByteArray>("written");
-    QTest::addRow("slides 2 to 5 of 3") << 2 << 5 << int(ThumbSettings::OutPng) << QList<qint32>{2, 3} << QByteArray("png");
-    QTest::addRow("jpeg at the exact size") << 1 << 1 << int(ThumbSettings::OutJpeg) << QList<qint32>{1} << QByteArray("jpeg");
-    QTest::addRow("bmp at the exact size") << 3 << 3 << int(ThumbSettings::OutBmp) << QList<qint32>{3} << QByteArray("bmp");
-    QTest::addRow("first past the end") << 4 << 6 << int(ThumbSettings::OutPng) << QList<qint32>{} << QByteArray();
+    QTest::addColumn<int>("fileSizeLimit"); // of the office's writes, as a full disk would cut them
+    QTest::addRow("slides 2 to 5 of 3") << 2 << 5 << int(ThumbSettings::OutPng) << QList<qint32>{2, 3} << QByteArray("png") << 0;
+    QTest::addRow("jpeg at the exact size") << 1 << 1 << int(ThumbSettings::OutJpeg) << QList<qint32>{1} << QByteArray("jpeg") << 0;
+    QTest::addRow("bmp at the exact size") << 3 << 3 << int(ThumbSettings::OutBmp) << QList<qint32>{3} << QByteArray("bmp") << 0;
+    QTest::addRow("first past the end") << 4 << 6 << int(ThumbSettings::OutPng) << QList<qint32>{} << QByteArray() << 0;
+    QTest::addRow("export cut short leaves no file") << 2 << 2 << int(ThumbSettings::OutJpeg) << QList<qint32>{} << QByteArray() << 300;
 }
 
 void TestOfficeThumbnails::slides()
@@ -250,6 +252,13 @@ void TestOfficeThumbnails::slides()
     QFETCH(int, format);
     QFETCH(QList<qint32>, pages);
     QFETCH(QByteArray, written);
+    QFETCH(int, fileSizeLimit);
+    if (fileSizeLimit) {
+        QVERIFY(office->session().ensureRunning());
+        const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+        for (qint64 pid : groupMembers(office->session().processId()))
+            QCOMPARE(::prlimit(pid_t(pid), RLIMIT_FSIZE, &limit, nullptr), 0);
+    }
     auto powerPoint = producer<PowerPointThumbnailer>(office, settings(first, last, ThumbSettings::tOutFormat(format)));
     QFile source(fixture(QStringLiteral("deck.pptx")));
     LogCapture log;
@@ -262,7 +271,14 @@ void TestOfficeThumbnails::slides()
         QCOMPARE(reader.format(), written);
         QCOMPARE(reader.size(), QSize(120, 90)); // the box itself, whatever the aspect option
     }
-    if (pages.isEmpty())
+    const QString extension = Thumbnailer::extensionFor(ThumbSettings::tOutFormat(format));
+    for (int slide = first; slide <= last; ++slide) {
+        if (!pages.contains(slide)) // neither the image nor a temporary file of it
+            QVERIFY(QDir(out).entryList({QStringLiteral("deck_%1.%2*").arg(slide).arg(extension)}).isEmpty());
+    }
+    if (fileSizeLimit)
+        office->release(); // the next test gets an office without the limit
+    else if (pages.isEmpty())
         QCOMPARE(log.errors().size(), 1);
 }
 
