@@ -21,6 +21,7 @@ public:
     tThumbnailPages generate(QFile& file) override;
     void releaseWorkerResources() override;
     void abort() override;
+    void jobStarting() override;
 
     std::unique_ptr<OfficeApplication> createExcelInstance();
 

@@ -3,6 +3,7 @@
 #include "OfficeApplication.h"
 #include "OfficeAutomationError.h"
 #include "OfficeDocument.h"
+#include "OfficeSession.h"
 #include "SharedOffice.h"
 
 #include <QDebug>
@@ -88,6 +89,11 @@ void PowerPointThumbnailer::releaseWorkerResources()
 void PowerPointThumbnailer::abort()
 {
     office->abort();
+}
+
+void PowerPointThumbnailer::jobStarting()
+{
+    office->session().launch();
 }
 
 std::unique_ptr<OfficeApplication> PowerPointThumbnailer::getPowerPointInstance()

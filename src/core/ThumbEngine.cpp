@@ -166,6 +166,7 @@ void ThumbEngine::run()
             currentFile.clear();
             applySettings();
         }
+        startProducers();
 
         QSet<QString> files;
         if (gatherFiles(files)) {
@@ -181,6 +182,19 @@ void ThumbEngine::run()
 
     for (Thumbnailer* producer : qAsConst(producers))
         producer->releaseWorkerResources();
+}
+
+void ThumbEngine::startProducers()
+{
+    QSet<QString> suffixes;
+    for (const QString& extension : qAsConst(job.extensions))
+        suffixes.insert(extension.toLower());
+    for (const QString& path : qAsConst(job.paths))
+        suffixes.insert(QFileInfo(path).suffix().toLower());
+    for (Thumbnailer* producer : qAsConst(producers)) {
+        if (producer->supportedExtensions().intersects(suffixes))
+            producer->jobStarting();
+    }
 }
 
 bool ThumbEngine::gatherFiles(QSet<QString>& files)

@@ -57,6 +57,8 @@ protected:
 
 private:
     void applySettings();
+    // Lets the producers of the families the job may hold start their slow parts.
+    void startProducers();
     bool gatherFiles(QSet<QString>& files);
     void scanFolder(const QString& folder, QSet<QString>& files);
     qint32 typeForSuffix(const QString& suffix);

@@ -3,6 +3,7 @@
 #include "OfficeApplication.h"
 #include "OfficeAutomationError.h"
 #include "OfficeDocument.h"
+#include "OfficeSession.h"
 #include "SharedOffice.h"
 
 #include <QDebug>
@@ -26,6 +27,11 @@ void WordThumbnailer::releaseWorkerResources()
 void WordThumbnailer::abort()
 {
     office->abort();
+}
+
+void WordThumbnailer::jobStarting()
+{
+    office->session().launch();
 }
 
 std::unique_ptr<OfficeApplication> WordThumbnailer::getWordInstance()

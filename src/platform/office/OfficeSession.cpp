@@ -31,6 +31,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 using namespace css;
@@ -129,7 +130,8 @@ void sweepOrphans()
     const QFileInfoList areas = temp.entryInfoList({QLatin1String(AreaPrefix) + QLatin1Char('*')},
                                                    QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QFileInfo& area : areas) {
-        const QStringList parts = area.fileName().mid(int(qstrlen(AreaPrefix))).split(QLatin1Char('-'));
+        const QStringList parts
+            = area.fileName().mid(int(qstrlen(AreaPrefix))).split(QLatin1Char('-'));
         bool isPid = false;
         const qint64 owner = parts.first().toLongLong(&isPid);
         if (parts.size() != 2 || !isPid || owner <= 0 || area.ownerId() != ::getuid()
@@ -315,6 +317,15 @@ bool OfficeSessionPrivate::ensureRunning()
     }
     if (documentsLoaded >= documentsPerProcess)
         stopProcess(true);
+    if (!launchedPipe.isEmpty()) {
+        // Started in the background: it has had at least the usual start time.
+        const QString pipeName = std::exchange(launchedPipe, QString());
+        if (connect(pipeName, QDeadlineTimer(startTimeoutMs)))
+            return true;
+        qCWarning(lcOffice) << lastError;
+        stopProcess(false);
+        return false;
+    }
     if (desktop.is() && !broken && processRunning()) {
         try {
             run(QStringLiteral("Checking the office process"),
@@ -332,11 +343,32 @@ bool OfficeSessionPrivate::ensureRunning()
     return startProcess();
 }
 
+void OfficeSessionPrivate::launch()
+{
+    Q_ASSERT(QThread::currentThread() == owner);
+    // ensureRunning() connects once a document needs the office.
+    if (!aborted && !process)
+        launchedPipe = launchProcess(QDeadlineTimer(startTimeoutMs));
+}
+
 bool OfficeSessionPrivate::startProcess()
 {
     const QDeadlineTimer deadline(startTimeoutMs);
-    if (!bootstrap())
+    const QString pipeName = launchProcess(deadline);
+    if (pipeName.isEmpty())
         return false;
+    if (!connect(pipeName, deadline)) {
+        qCWarning(lcOffice) << lastError;
+        stopProcess(false);
+        return false;
+    }
+    return true;
+}
+
+QString OfficeSessionPrivate::launchProcess(const QDeadlineTimer& deadline)
+{
+    if (!bootstrap())
+        return QString();
 
     sweepOrphans();
     // A fresh profile per process: a killed office cannot leave a broken one behind.
@@ -346,14 +378,14 @@ bool OfficeSessionPrivate::startProcess()
     if (!area->isValid()) {
         fail(QStringLiteral("Cannot create an office profile folder: ") + area->errorString());
         area.reset();
-        return false;
+        return QString();
     }
     const QString tempDir = area->filePath(QLatin1String(TempFolder));
     if (!writeProfileSettings(area->filePath(QLatin1String(ProfileFolder)))
         || !QDir().mkpath(tempDir)) {
         fail(QStringLiteral("Cannot write the office profile in ") + area->path());
         area.reset();
-        return false;
+        return QString();
     }
     const QString pipeName = QStringLiteral("miravel-office-")
                              + QUuid::createUuid().toString(QUuid::Id128);
@@ -389,7 +421,7 @@ bool OfficeSessionPrivate::startProcess()
              + process->errorString());
         process.reset();
         area.reset();
-        return false;
+        return QString();
     }
     processGroup = process->processId();
     liveGroup = processGroup;
@@ -407,13 +439,7 @@ bool OfficeSessionPrivate::startProcess()
     ++generation;
     documentsLoaded = 0;
     broken = false;
-
-    if (!connect(pipeName, deadline)) {
-        qCWarning(lcOffice) << lastError;
-        stopProcess(false);
-        return false;
-    }
-    return true;
+    return pipeName;
 }
 
 bool OfficeSessionPrivate::connect(const QString& pipeName, const QDeadlineTimer& deadline)
@@ -602,6 +628,7 @@ void OfficeSessionPrivate::stopProcess(bool graceful)
     for (const QString& file : qAsConst(stalePipeFiles))
         QFile::remove(file);
     stalePipeFiles.clear();
+    launchedPipe.clear();
     area.reset();
     documentsLoaded = 0;
     broken = false;
@@ -652,6 +679,11 @@ bool OfficeSession::ensureRunning()
 void OfficeSession::shutdown()
 {
     d->stopProcess(true);
+}
+
+void OfficeSession::launch()
+{
+    d->launch();
 }
 
 void OfficeSession::abort()

@@ -47,6 +47,10 @@ public:
 
     // Makes sure the office process is up and connected, starting it when needed.
     bool ensureRunning();
+    // Starts the office process, when none runs, without waiting for it to answer: its
+    // start overlaps other work, and ensureRunning() connects to it. A failed start costs
+    // only the documents that need it.
+    void launch();
     // Asks the office process to end and kills its process group if it lingers.
     void shutdown();
     // May be called from any thread: kills the office process group at once, makes a

@@ -25,6 +25,7 @@ public:
     ~OfficeSessionPrivate();
 
     bool ensureRunning();
+    void launch();
     // Thread-safe: kills the office process group and refuses every later call and start.
     void abort();
     // Ends the office process; graceful asks it to terminate before killing its group.
@@ -67,6 +68,9 @@ public:
 private:
     bool bootstrap();
     bool startProcess();
+    // Starts the office process without connecting to it; answers the pipe to connect
+    // to, empty when the start failed.
+    QString launchProcess(const QDeadlineTimer& deadline);
     bool connect(const QString& pipeName, const QDeadlineTimer& deadline);
     void killProcess();
 
@@ -77,6 +81,8 @@ private:
     std::unique_ptr<GroupProcess> process;
     qint64 processGroup = 0;
     QStringList stalePipeFiles;
+    // Pipe of a process launch() started, until ensureRunning() connects to it.
+    QString launchedPipe;
     bool broken = false;
     std::atomic<bool> aborted{false};
     // processGroup, for abort() on another thread.
