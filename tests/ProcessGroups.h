@@ -3,12 +3,13 @@
 #include <QDir>
 #include <QFile>
 
-// Whether a process group still has a live member. Zombies do not count: in a container
-// whose first process does not reap orphans they linger after the office has ended.
-inline bool groupAlive(qint64 group)
+// Live members of a process group. Zombies do not count: in a container whose first
+// process does not reap orphans they linger after the office has ended.
+inline QList<qint64> groupMembers(qint64 group)
 {
+    QList<qint64> members;
     if (group <= 0)
-        return false;
+        return members;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
     for (const QString& entry : entries) {
         QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
@@ -18,7 +19,12 @@ inline bool groupAlive(qint64 group)
         const QByteArray line = stat.readAll();
         const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
         if (fields.size() > 2 && fields.at(2).toLongLong() == group && fields.at(0) != "Z")
-            return true;
+            members << entry.toLongLong();
     }
-    return false;
+    return members;
+}
+
+inline bool groupAlive(qint64 group)
+{
+    return !groupMembers(group).isEmpty();
 }

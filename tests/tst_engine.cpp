@@ -30,6 +30,7 @@ public:
     }
 
     const QSet<QString>& supportedExtensions() const override { return extensions; }
+    void jobStarting() override { ++starts; }
 
     tThumbnailPages generate(QFile& file) override
     {
@@ -58,6 +59,7 @@ public:
     std::atomic<int>* alive;
     int blockAtCall = 0;
     bool produceNothing = false;
+    std::atomic<int> starts{0};
     QSemaphore entered;
     QSemaphore gate;
 
@@ -339,10 +341,15 @@ void TestEngine::secondJobAfterDone()
     engine->startJob(jobFor({dir.path()}));
     QTRY_COMPARE_WITH_TIMEOUT(recorder->done.size(), 1, 10000);
     engine->stop(); // a stop between jobs is cleared by the next start
-    engine->startJob(jobFor({dir.path()}));
+    ThumbJob second = jobFor({dir.path()});
+    second.extensions = QStringList{QStringLiteral("PDF")};
+    engine->startJob(second);
     QTRY_COMPARE_WITH_TIMEOUT(recorder->done.size(), 2, 10000);
     QCOMPARE(recorder->done, (QList<ThumbEngine::ThumbStatus>{ThumbEngine::KFinished, ThumbEngine::KFinished}));
     QCOMPARE(pdf->seen().size(), 2);
+    // Each job starts the producers of the families it may hold, and only those.
+    QCOMPARE(pdf->starts.load(), 2);
+    QCOMPARE(picture->starts.load(), 1);
 }
 
 void TestEngine::jobStartedRightAfterStop()
@@ -381,13 +388,13 @@ void TestEngine::quitWhileProducerRuns()
         QThread::yieldCurrentThread();
         slow->gate.release();
     });
-    engine->stop();
-    engine->quit();
+    engine->quit(); // alone: ends the job after the file in hand, like stop
     releaser.join();
     QVERIFY(engine->isFinished());
     QCOMPARE(alive.load(), 0);
     QCoreApplication::processEvents();
     QVERIFY(recorder->done.isEmpty()); // no sigDone once quit was asked for
+    QCOMPARE(recorder->current.size(), 1);
     engine.reset();
 }
 

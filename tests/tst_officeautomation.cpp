@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QtTest>
 #include <csignal>
+#include <cstdio>
 
 namespace {
 
@@ -38,6 +39,7 @@ private slots:
     void exportSlide_data(); void exportSlide();
     void quitClosesDocuments();
     void startFailsWithoutOffice();
+    void officeEndsWithKilledProgram();
     // These replace the office process; they run last.
     void replacesLostProcess_data(); void replacesLostProcess();
     void sessionEndEndsProcess();
@@ -208,12 +210,32 @@ void tst_OfficeAutomation::startFailsWithoutOffice()
     QCOMPARE(nowhere.processId(), qint64(0));
 }
 
+void tst_OfficeAutomation::officeEndsWithKilledProgram()
+{
+    QProcess program; // this test re-executed as a program that starts an office
+    program.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--office-only")});
+    QVERIFY(program.waitForReadyRead(120000));
+    const qint64 office = program.readLine().trimmed().toLongLong();
+    QVERIFY(groupAlive(office));
+    const QStringList areas = QDir::temp().entryList({QStringLiteral("miravel-office-%1-*").arg(program.processId())}, QDir::Dirs);
+    QCOMPARE(areas.size(), 1);
+    ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
+    QVERIFY(program.waitForFinished(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!groupAlive(office), 10000);
+    // The next office's start removes what the killed program left behind.
+    OfficeSession next;
+    QVERIFY(next.ensureRunning());
+    QVERIFY(!QDir::temp().exists(areas.first()));
+}
+
 void tst_OfficeAutomation::replacesLostProcess_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addRow("process killed from outside") << "killed";
     QTest::addRow("opening overruns the time limit") << "open";
     QTest::addRow("export overruns the time limit") << "export";
+    QTest::addRow("export passes the memory limit") << "memory";
+    QTest::addRow("process replaced after its documents") << "documents";
 }
 
 void tst_OfficeAutomation::replacesLostProcess()
@@ -225,6 +247,18 @@ void tst_OfficeAutomation::replacesLostProcess()
     const QString pdf = path(QStringLiteral("overrun.pdf"));
     if (fault == QLatin1String("killed")) {
         ::kill(-static_cast<pid_t>(lost), SIGKILL);
+    } else if (fault == QLatin1String("documents")) {
+        session->setDocumentsPerProcess(1); // this process has served one already
+        QVERIFY(open(QStringLiteral("doc.docx")));
+        session->setDocumentsPerProcess(OfficeSession::DefaultDocumentsPerProcess);
+        cleanup();
+    } else if (fault == QLatin1String("memory")) {
+        QVERIFY(open(QStringLiteral("doc.docx")));
+        session->setMemoryLimitMiB(1);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("took more than 1 MiB of memory; the office process was ended"));
+        QVERIFY(!document->exportPdf(pdf, 1, 5));
+        session->setMemoryLimitMiB(OfficeSession::DefaultMemoryLimitMiB);
+        cleanup();
     } else {
         QVERIFY(open(QStringLiteral("doc.docx")));
         const int callTimeoutMs = session->callTimeoutMs();
@@ -255,5 +289,20 @@ void tst_OfficeAutomation::sessionEndEndsProcess()
     QTRY_VERIFY_WITH_TIMEOUT(!groupAlive(office), 10000);
 }
 
-QTEST_MAIN(tst_OfficeAutomation)
+int main(int argc, char* argv[])
+{
+    if (argc > 1 && qstrcmp(argv[1], "--office-only") == 0) {
+        QCoreApplication app(argc, argv);
+        OfficeSession session;
+        if (!session.ensureRunning())
+            return 1;
+        std::printf("%lld\n", session.processId());
+        std::fflush(stdout);
+        return app.exec();
+    }
+    QGuiApplication app(argc, argv);
+    tst_OfficeAutomation test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_officeautomation.moc"

@@ -12,10 +12,12 @@
 
 #include <QImageReader>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
-
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace OfficeFixtures;
 
@@ -88,7 +90,13 @@ void TestOfficeThumbnails::initTestCase()
     QVERIFY(OfficeConverter::convert(session, fixture(QStringLiteral("five.fodt")), fixture(QStringLiteral("secret.odt")), OfficeConverter::Format::Odt, QStringLiteral("pass")));
     QVERIFY(OfficeConverter::convert(session, fixture(QStringLiteral("sheets.fods")), fixture(QStringLiteral("sheets.xlsx")), OfficeConverter::Format::Xlsx));
     QVERIFY(OfficeConverter::convert(session, fixture(QStringLiteral("deck.fodp")), fixture(QStringLiteral("deck.pptx")), OfficeConverter::Format::Pptx));
-    QVERIFY(writeFile(fixture(QStringLiteral("garbage.docx")), QStringLiteral("PK\x03\x04 not really a document")));
+    QVERIFY(QFile::copy(fixture(QStringLiteral("sheets.xlsx")), fixture(QStringLiteral("sheets-named.docx"))));
+    std::vector<quint32> noise(1024);
+    QRandomGenerator(7).fillRange(noise.data(), noise.size());
+    for (const char* name : {"garbage.docx", "garbage.xlsx", "garbage.pptx"}) {
+        QFile garbage(fixture(QLatin1String(name)));
+        QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(reinterpret_cast<const char*>(noise.data()), noise.size() * 4) > 0);
+    }
 }
 
 void TestOfficeThumbnails::cleanupTestCase()
@@ -187,27 +195,39 @@ void TestOfficeThumbnails::unopenable_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("openLine");
-    QTest::addRow("not a document") << "garbage.docx" << "  wordDocuments->Open";
-    QTest::addRow("password-protected") << "secret.odt" << "  wordDocuments->Open";
+    QTest::addColumn<QString>("next"); // of the same family, converted right after
+    QTest::addRow("random bytes as a document") << "garbage.docx" << "  wordDocuments->Open" << "five.docx";
+    QTest::addRow("random bytes as a spreadsheet") << "garbage.xlsx" << "  excelBooks->Open" << "sheets.xlsx";
+    QTest::addRow("random bytes as a presentation") << "garbage.pptx" << "  ppPresentations->Open" << "deck.pptx";
+    QTest::addRow("spreadsheet named as a document") << "sheets-named.docx" << "  wordDocuments->Open" << "five.docx";
+    QTest::addRow("password-protected") << "secret.odt" << "  wordDocuments->Open" << "five.docx";
 }
 
 void TestOfficeThumbnails::unopenable()
 {
     QFETCH(QString, file);
     QFETCH(QString, openLine);
-    auto word = producer<WordThumbnailer>(office, settings(1, 1));
+    QFETCH(QString, next);
+    std::unique_ptr<Thumbnailer> p;
+    if (next.endsWith(QLatin1String(".xlsx")))
+        p = producer<ExcelThumbnailer>(office, settings(1, 1));
+    else if (next.endsWith(QLatin1String(".pptx")))
+        p = producer<PowerPointThumbnailer>(office, settings(1, 1));
+    else
+        p = producer<WordThumbnailer>(office, settings(1, 1));
     QFile source(fixture(file));
     {
         LogCapture log;
-        QVERIFY(word->generate(source).isEmpty());
+        QVERIFY(p->generate(source).isEmpty());
         const QStringList errors = log.errors();
         QCOMPARE(errors.size(), 2);
         QVERIFY(errors.at(0).contains(openLine));
         QVERIFY(errors.at(0).contains(source.fileName()));
         QVERIFY(errors.at(1).contains(QStringLiteral("  pages.count() == 0")));
     }
-    QFile next(fixture(QStringLiteral("five.docx")));
-    QCOMPARE(word->generate(next).keys(), QList<qint32>{1});
+    QVERIFY(QDir(out).entryList({QFileInfo(file).completeBaseName() + QLatin1Char('*')}).isEmpty());
+    QFile good(fixture(next));
+    QCOMPARE(p->generate(good).keys(), QList<qint32>{1});
 }
 
 void TestOfficeThumbnails::slides_data()
@@ -217,10 +237,12 @@ void TestOfficeThumbnails::slides_data()
     QTest::addColumn<int>("format");
     QTest::addColumn<QList<qint32>>("pages");
     QTest::addColumn<QByteArray>("written");
-    QTest::addRow("slides 2 to 5 of 3") << 2 << 5 << int(ThumbSettings::OutPng) << QList<qint32>{2, 3} << QByteArray("png");
-    QTest::addRow("jpeg at the exact size") << 1 << 1 << int(ThumbSettings::OutJpeg) << QList<qint32>{1} << QByteArray("jpeg");
-    QTest::addRow("bmp at the exact size") << 3 << 3 << int(ThumbSettings::OutBmp) << QList<qint32>{3} << QByteArray("bmp");
-    QTest::addRow("first past the end") << 4 << 6 << int(ThumbSettings::OutPng) << QList<qint32>{} << QByteArray();
+    QTest::addColumn<int>("fileSizeLimit"); // of the office's writes, as a full disk would cut them
+    QTest::addRow("slides 2 to 5 of 3") << 2 << 5 << int(ThumbSettings::OutPng) << QList<qint32>{2, 3} << QByteArray("png") << 0;
+    QTest::addRow("jpeg at the exact size") << 1 << 1 << int(ThumbSettings::OutJpeg) << QList<qint32>{1} << QByteArray("jpeg") << 0;
+    QTest::addRow("bmp at the exact size") << 3 << 3 << int(ThumbSettings::OutBmp) << QList<qint32>{3} << QByteArray("bmp") << 0;
+    QTest::addRow("first past the end") << 4 << 6 << int(ThumbSettings::OutPng) << QList<qint32>{} << QByteArray() << 0;
+    QTest::addRow("export cut short leaves no file") << 2 << 2 << int(ThumbSettings::OutJpeg) << QList<qint32>{} << QByteArray() << 300;
 }
 
 void TestOfficeThumbnails::slides()
@@ -230,6 +252,13 @@ void TestOfficeThumbnails::slides()
     QFETCH(int, format);
     QFETCH(QList<qint32>, pages);
     QFETCH(QByteArray, written);
+    QFETCH(int, fileSizeLimit);
+    if (fileSizeLimit) {
+        QVERIFY(office->session().ensureRunning());
+        const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+        for (qint64 pid : groupMembers(office->session().processId()))
+            QCOMPARE(::prlimit(pid_t(pid), RLIMIT_FSIZE, &limit, nullptr), 0);
+    }
     auto powerPoint = producer<PowerPointThumbnailer>(office, settings(first, last, ThumbSettings::tOutFormat(format)));
     QFile source(fixture(QStringLiteral("deck.pptx")));
     LogCapture log;
@@ -242,7 +271,14 @@ void TestOfficeThumbnails::slides()
         QCOMPARE(reader.format(), written);
         QCOMPARE(reader.size(), QSize(120, 90)); // the box itself, whatever the aspect option
     }
-    if (pages.isEmpty())
+    const QString extension = Thumbnailer::extensionFor(ThumbSettings::tOutFormat(format));
+    for (int slide = first; slide <= last; ++slide) {
+        if (!pages.contains(slide)) // neither the image nor a temporary file of it
+            QVERIFY(QDir(out).entryList({QStringLiteral("deck_%1.%2*").arg(slide).arg(extension)}).isEmpty());
+    }
+    if (fileSizeLimit)
+        office->release(); // the next test gets an office without the limit
+    else if (pages.isEmpty())
         QCOMPARE(log.errors().size(), 1);
 }
 
@@ -294,8 +330,18 @@ void TestOfficeThumbnails::officeEndsWithEngine()
     for (const auto& files : qAsConst(generated))
         QCOMPARE(files.first().size(), 2);
     QVERIFY(groupAlive(officeProcess));
+    // An office that hangs does not hold the quit up: it is ended at once, nothing more is
+    // converted, and the job ends after the file in hand.
+    ::kill(-static_cast<pid_t>(officeProcess), SIGSTOP);
+    QSignalSpy status(&engine, &ThumbEngine::sigStatus);
+    job.paths.removeLast();
+    engine.startJob(job);
+    QTRY_COMPARE_WITH_TIMEOUT(status.count(), 2, 10000); // the count, then the file in hand
     engine.quit();
     QVERIFY(!groupAlive(officeProcess)); // ended on quit, not at some later exit
+    QCoreApplication::processEvents();
+    QCOMPARE(generated.size(), 3);
+    QCOMPARE(status.count(), 2);
 }
 
 QTEST_MAIN(TestOfficeThumbnails)

@@ -3,6 +3,7 @@
 #include "OfficeApplication.h"
 #include "OfficeAutomationError.h"
 #include "OfficeDocument.h"
+#include "OfficeSession.h"
 #include "SharedOffice.h"
 
 #include <QDebug>
@@ -21,6 +22,16 @@ ExcelThumbnailer::~ExcelThumbnailer() = default;
 void ExcelThumbnailer::releaseWorkerResources()
 {
     office->release();
+}
+
+void ExcelThumbnailer::abort()
+{
+    office->abort();
+}
+
+void ExcelThumbnailer::jobStarting()
+{
+    office->session().launch();
 }
 
 std::unique_ptr<OfficeApplication> ExcelThumbnailer::createExcelInstance()
@@ -42,7 +53,7 @@ Thumbnailer::tThumbnailPages ExcelThumbnailer::generate(QFile& file)
         const QString source = QDir::toNativeSeparators(file.fileName());
         std::unique_ptr<OfficeDocument> workbook;
         try {
-            workbook = excel->documents().open(source);
+            workbook = excel->documents().open(source, OfficeDocument::Kind::Spreadsheet);
         } catch (const OfficeAutomationError&) {
             qDebug() << " [ERROR]" << "ExcelThumbnailer::generate" << "  excelBooks->Open" << source;
         }

@@ -3,32 +3,72 @@
 #include "OfficeApplication.h"
 #include "OfficeAutomationError.h"
 #include "OfficeDocument.h"
+#include "OfficeSession.h"
 #include "SharedOffice.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QImage>
+#include <QImageReader>
 #include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cstdio>
 
 namespace {
 
-// The office writes PNG and JPEG at the asked size; BMP it would not size, so a BMP slide
-// is written as PNG first and re-encoded.
-bool exportSlide(OfficeDocument& presentation, int slide, const QString& path,
-                 const QString& filterName, int width, int height, const QString& scratch)
+// Whether an exported image was written to its end: the office may answer success for a
+// file that a full disk cut short. Both formats end with a fixed trailer.
+bool isWhole(const QString& path, bool jpeg)
 {
-    if (filterName == QLatin1String("jpg"))
-        return presentation.exportSlide(slide, path, QStringLiteral("image/jpeg"), width, height);
-    if (filterName != QLatin1String("bmp"))
-        return presentation.exportSlide(slide, path, QStringLiteral("image/png"), width, height);
+    static const QByteArray pngEnd = QByteArray::fromHex("0000000049454e44ae426082");
+    static const QByteArray jpegEnd = QByteArray::fromHex("ffd9");
+    const QByteArray& end = jpeg ? jpegEnd : pngEnd;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.size() > end.size()
+        && file.seek(file.size() - end.size()) && file.read(end.size()) == end;
+}
 
-    if (!presentation.exportSlide(slide, scratch, QStringLiteral("image/png"), width, height))
+// The office writes PNG and JPEG at the asked size; BMP it would not size, so a BMP slide
+// is written as PNG first and re-encoded. The office writes to a temporary name beside the
+// thumbnail, renamed on success, so that a failed export (a full disk) leaves no empty or
+// cut file behind.
+bool writeSlide(OfficeDocument& presentation, int slide, const QString& path,
+                const QString& filterName, int width, int height, const QString& exported)
+{
+    const bool jpeg = filterName == QLatin1String("jpg");
+    if (!presentation.exportSlide(slide, exported,
+                                  jpeg ? QStringLiteral("image/jpeg") : QStringLiteral("image/png"),
+                                  width, height))
         return false;
-    const QImage image(scratch);
-    QFile::remove(scratch);
+    QImageReader reader(exported, jpeg ? "jpeg" : "png");
+    if (reader.size() != QSize(width, height) || !isWhole(exported, jpeg))
+        return false;
+    if (filterName != QLatin1String("bmp"))
+        return std::rename(QFile::encodeName(exported).constData(),
+                           QFile::encodeName(path).constData())
+            == 0;
+    const QImage image = reader.read();
     QSaveFile bmp(path);
     return !image.isNull() && bmp.open(QIODevice::WriteOnly) && image.save(&bmp, "BMP")
         && bmp.commit();
+}
+
+bool exportSlide(OfficeDocument& presentation, int slide, const QString& path,
+                 const QString& filterName, int width, int height)
+{
+    // A free name, left for the office to create with the usual permissions.
+    QString exported;
+    {
+        QTemporaryFile reserved(path + QStringLiteral(".XXXXXX"));
+        if (!reserved.open())
+            return false;
+        exported = reserved.fileName();
+    }
+    const bool written = writeSlide(presentation, slide, path, filterName, width, height,
+                                    exported);
+    QFile::remove(exported);
+    return written;
 }
 
 } // namespace
@@ -44,6 +84,16 @@ PowerPointThumbnailer::~PowerPointThumbnailer() = default;
 void PowerPointThumbnailer::releaseWorkerResources()
 {
     office->release();
+}
+
+void PowerPointThumbnailer::abort()
+{
+    office->abort();
+}
+
+void PowerPointThumbnailer::jobStarting()
+{
+    office->session().launch();
 }
 
 std::unique_ptr<OfficeApplication> PowerPointThumbnailer::getPowerPointInstance()
@@ -66,14 +116,13 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::generate(QFile& file)
         const QString source = QDir::toNativeSeparators(file.fileName());
         std::unique_ptr<OfficeDocument> presentation;
         try {
-            presentation = powerPoint->documents().open(source);
+            presentation = powerPoint->documents().open(source, OfficeDocument::Kind::Presentation);
         } catch (const OfficeAutomationError&) {
             qDebug() << " [ERROR]" << "PowerPointThumbnailer::generate" << "  ppPresentations->Open"
                      << source;
         }
         if (presentation) {
             const QString filterName = extensionFor(settings.outputFormat);
-            const QString scratch = workArea() + QStringLiteral("slide.png");
             if (presentation->slideCount() > 0 && settings.pageStart <= settings.pageEnd) {
                 for (qint32 i = settings.pageStart; i <= settings.pageEnd; ++i) {
                     if (i > presentation->slideCount())
@@ -85,7 +134,7 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::generate(QFile& file)
                         continue;
                     }
                     if (exportSlide(*presentation, i, imagePath, filterName, settings.width,
-                                    settings.height, scratch))
+                                    settings.height))
                         pages.insert(i, imagePath);
                     else
                         qDebug() << " [ERROR]" << "PowerPointThumbnailer::generate"

@@ -11,12 +11,28 @@ SharedOffice::~SharedOffice() = default;
 
 OfficeSession& SharedOffice::session()
 {
-    if (!current)
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!current) {
         current = std::make_unique<OfficeSession>(programDir);
+        if (aborted)
+            current->abort();
+    }
     return *current;
 }
 
 void SharedOffice::release()
 {
-    current.reset();
+    std::unique_ptr<OfficeSession> ending;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ending = std::move(current);
+    }
+}
+
+void SharedOffice::abort()
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    aborted = true;
+    if (current)
+        current->abort();
 }

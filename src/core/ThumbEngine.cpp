@@ -120,13 +120,16 @@ void ThumbEngine::quit()
         quitRequested = true;
         jobReady.wakeOne();
     }
+    // A producer waiting on a hung office would otherwise hold the quit up.
+    for (Thumbnailer* producer : qAsConst(producers))
+        producer->abort();
     wait();
     releaseProducers();
 }
 
 bool ThumbEngine::isStopping() const
 {
-    return stopRequested || jobPending;
+    return stopRequested || jobPending || quitRequested;
 }
 
 void ThumbEngine::releaseProducers()
@@ -163,6 +166,7 @@ void ThumbEngine::run()
             currentFile.clear();
             applySettings();
         }
+        startProducers();
 
         QSet<QString> files;
         if (gatherFiles(files)) {
@@ -178,6 +182,19 @@ void ThumbEngine::run()
 
     for (Thumbnailer* producer : qAsConst(producers))
         producer->releaseWorkerResources();
+}
+
+void ThumbEngine::startProducers()
+{
+    QSet<QString> suffixes;
+    for (const QString& extension : qAsConst(job.extensions))
+        suffixes.insert(extension.toLower());
+    for (const QString& path : qAsConst(job.paths))
+        suffixes.insert(QFileInfo(path).suffix().toLower());
+    for (Thumbnailer* producer : qAsConst(producers)) {
+        if (producer->supportedExtensions().intersects(suffixes))
+            producer->jobStarting();
+    }
 }
 
 bool ThumbEngine::gatherFiles(QSet<QString>& files)

@@ -43,7 +43,8 @@ public:
     void setPdf2PngPath(const QString& path);
     void startJob(const ThumbJob& newJob);
     void stop();
-    // Ends the worker (after the file in hand), waits for it, then releases the producers.
+    // Ends the job after the file in hand, cut short where its producer can abort, waits
+    // for the worker, then releases the producers.
     void quit();
 
 signals:
@@ -58,12 +59,14 @@ protected:
 
 private:
     void applySettings();
+    // Lets the producers of the families the job may hold start their slow parts.
+    void startProducers();
     bool gatherFiles(QSet<QString>& files);
     void scanFolder(const QString& folder, QSet<QString>& files);
     qint32 typeForSuffix(const QString& suffix);
     void processFile(const QString& path);
     void releaseProducers();
-    // The running job must end: stop was asked for, or a newer job is waiting.
+    // The running job must end: stop or quit was asked for, or a newer job is waiting.
     bool isStopping() const;
 
     std::atomic<bool> stopRequested{false};

@@ -27,6 +27,12 @@ public:
     // Called on the worker thread when it ends, so that objects a producer created there
     // are destroyed there too.
     virtual void releaseWorkerResources() {}
+    // Called from another thread while generate() may run, when the engine quits: ends at
+    // once what the producer waits on, so that generate() returns soon. Thread-safe.
+    virtual void abort() {}
+    // Called on the worker thread when a job that may hold files of this producer begins,
+    // before they are gathered: what is slow to start may start in the background.
+    virtual void jobStarting() {}
 
     void setSettings(ThumbSettings s);
     void setPdf2PngPath(const QString& path);

@@ -3,6 +3,7 @@
 #include "OfficeApplication.h"
 #include "OfficeAutomationError.h"
 #include "OfficeDocument.h"
+#include "OfficeSession.h"
 #include "SharedOffice.h"
 
 #include <QDebug>
@@ -21,6 +22,16 @@ WordThumbnailer::~WordThumbnailer() = default;
 void WordThumbnailer::releaseWorkerResources()
 {
     office->release();
+}
+
+void WordThumbnailer::abort()
+{
+    office->abort();
+}
+
+void WordThumbnailer::jobStarting()
+{
+    office->session().launch();
 }
 
 std::unique_ptr<OfficeApplication> WordThumbnailer::getWordInstance()
@@ -42,7 +53,7 @@ Thumbnailer::tThumbnailPages WordThumbnailer::generate(QFile& file)
         const QString source = QDir::toNativeSeparators(file.fileName());
         std::unique_ptr<OfficeDocument> wordDoc;
         try {
-            wordDoc = word->documents().open(source);
+            wordDoc = word->documents().open(source, OfficeDocument::Kind::Text);
         } catch (const OfficeAutomationError&) {
             qDebug() << " [ERROR]" << "WordThumbnailer::generate" << "  wordDocuments->Open" << source;
         }

@@ -20,6 +20,8 @@ public:
     const QSet<QString>& supportedExtensions() const override { return extensions; }
     tThumbnailPages generate(QFile& file) override;
     void releaseWorkerResources() override;
+    void abort() override;
+    void jobStarting() override;
 
     std::unique_ptr<OfficeApplication> getWordInstance();
 

@@ -11,6 +11,7 @@
 
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 
 #include <algorithm>
@@ -54,6 +55,28 @@ Identity identify(const uno::Reference<lang::XComponent>& component)
     return {};
 }
 
+// The import filter the office chose for the document.
+QString filterName(const uno::Reference<lang::XComponent>& component)
+{
+    const uno::Reference<frame::XModel> model(component, uno::UNO_QUERY);
+    if (!model.is())
+        return QString();
+    const uno::Sequence<beans::PropertyValue> arguments = model->getArgs();
+    for (const beans::PropertyValue& argument : arguments) {
+        rtl::OUString name;
+        if (argument.Name == "FilterName" && (argument.Value >>= name))
+            return OfficeUno::toQString(name);
+    }
+    return QString();
+}
+
+// Any file at all opens with a plain-text import ("Text", "Text (encoded)",
+// "Text - txt - csv (StarCalc)", ...), which makes no document of a file that is none.
+bool isPlainTextImport(const QString& filter)
+{
+    return filter.startsWith(QLatin1String("Text"));
+}
+
 } // namespace
 
 OfficeDocuments::OfficeDocuments(OfficeSession& session)
@@ -63,7 +86,8 @@ OfficeDocuments::OfficeDocuments(OfficeSession& session)
 
 OfficeDocuments::~OfficeDocuments() = default;
 
-std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path)
+std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
+                                                      std::optional<OfficeDocument::Kind> family)
 {
     const std::shared_ptr<OfficeSessionPrivate> office = session.lock();
     if (!office)
@@ -82,6 +106,7 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path)
     {
         uno::Reference<lang::XComponent> component;
         Identity identity;
+        QString filter;
     };
     const Loaded loaded = office->call<Loaded>(
         QStringLiteral("Opening ") + path, [desktop = office->desktop, url] {
@@ -98,8 +123,10 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path)
                     property(QStringLiteral("UpdateDocMode"),
                              uno::Any(document::UpdateDocMode::NO_UPDATE)),
                 }));
-            if (result.component.is())
+            if (result.component.is()) {
                 result.identity = identify(result.component);
+                result.filter = filterName(result.component);
+            }
             return result;
         });
     if (!loaded.component.is()) {
@@ -112,6 +139,15 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path)
     document->kind = loaded.identity.kind;
     document->pdfFilter = loaded.identity.pdfFilter;
     document->generation = office->generation;
+    ++office->documentsLoaded;
+    if (family && (document->kind != *family || isPlainTextImport(loaded.filter))) {
+        document->close(session);
+        const QString message = path + QStringLiteral(" is not a document of its family (read "
+                                                      "with the filter \"%1\")")
+                                           .arg(loaded.filter);
+        office->fail(message);
+        throw OfficeAutomationError(message);
+    }
 
     opened.erase(std::remove_if(opened.begin(), opened.end(),
                                 [](const std::weak_ptr<OfficeDocumentPrivate>& entry) {

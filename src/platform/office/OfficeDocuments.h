@@ -1,11 +1,13 @@
 #pragma once
 
+#include "OfficeDocument.h"
+
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
-class OfficeDocument;
 class OfficeDocumentPrivate;
 class OfficeSession;
 class OfficeSessionPrivate;
@@ -20,8 +22,10 @@ public:
 
     // Loads the file hidden and read-only, without macros and without any prompt. Throws
     // OfficeAutomationError when the file cannot be opened (missing, unreadable,
-    // password-protected, time limit exceeded).
-    std::unique_ptr<OfficeDocument> open(const QString& path);
+    // password-protected, time limit exceeded), and, when a family is given, when the
+    // office reads it as plain text or as a document of another family.
+    std::unique_ptr<OfficeDocument> open(const QString& path,
+                                         std::optional<OfficeDocument::Kind> family = {});
 
     // Closes every document opened here that is still open.
     void closeAll();

@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QLoggingCategory>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QUuid>
 
@@ -30,6 +31,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 using namespace css;
@@ -45,7 +47,117 @@ constexpr int TerminateTimeoutMs = 5000;
 constexpr int ExitTimeoutMs = 5000;
 // How long a call may still take to return once its office process was killed.
 constexpr int AfterKillTimeoutMs = 10000;
+// The same after abort(): whoever aborts is waiting to close.
+constexpr int AfterAbortTimeoutMs = 1000;
 constexpr int ConnectRetryMs = 100;
+// How often a waiting call checks the office's memory.
+constexpr int MemoryPollMs = 200;
+
+// The shell that starts the office leaves a watchdog in the office's process group: it
+// reads the pipe that only this program holds open and kills the group when the pipe ends,
+// that is when this program ends for whatever reason. The shell then becomes the office.
+const char WatchdogScript[]
+    = R"(exec 3<&0; { read -r _ <&3; kill -9 0; } & exec "$0" "$@" 0</dev/null 3<&-)";
+
+// Private areas are named after the process that owns them.
+const char AreaPrefix[] = "miravel-office-";
+// In the private area: the office's profile, its temporary folder, the record of its
+// process group and pipe files.
+const char ProfileFolder[] = "profile";
+const char TempFolder[] = "tmp";
+const char RecordFile[] = "office";
+
+QString profileUrl(const QString& areaPath)
+{
+    return QUrl::fromLocalFile(areaPath + QLatin1Char('/') + QLatin1String(ProfileFolder))
+        .toString(QUrl::FullyEncoded);
+}
+
+struct ProcessEntry
+{
+    qint64 pid = 0;
+    qint64 residentPages = 0;
+};
+
+// Live members of a process group. Zombies do not count.
+QList<ProcessEntry> groupMembers(qint64 group)
+{
+    QList<ProcessEntry> members;
+    if (group <= 0)
+        return members;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (comm) state ppid pgrp ... rss ...": comm may hold blanks and parentheses.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 21 && fields.at(2).toLongLong() == group && fields.at(0) != "Z")
+            members.append({pid, fields.at(21).toLongLong()});
+    }
+    return members;
+}
+
+qint64 groupResidentMiB(qint64 group)
+{
+    qint64 pages = 0;
+    for (const ProcessEntry& member : groupMembers(group))
+        pages += member.residentPages;
+    return pages * ::sysconf(_SC_PAGESIZE) / (1024 * 1024);
+}
+
+void removeLeftovers(const QStringList& leftovers)
+{
+    for (const QString& path : leftovers) {
+        if (QFileInfo(path).isDir())
+            QDir(path).removeRecursively();
+        else
+            QFile::remove(path);
+    }
+}
+
+// Ends the offices of this program's runs that ended without ending them (killed, crashed)
+// and removes their private areas. An office is killed only when its command line names
+// the area's profile, so no office of a running program or of the user is touched.
+void sweepOrphans()
+{
+    const QDir temp(QDir::tempPath());
+    const QFileInfoList areas = temp.entryInfoList({QLatin1String(AreaPrefix) + QLatin1Char('*')},
+                                                   QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QFileInfo& area : areas) {
+        const QStringList parts
+            = area.fileName().mid(int(qstrlen(AreaPrefix))).split(QLatin1Char('-'));
+        bool isPid = false;
+        const qint64 owner = parts.first().toLongLong(&isPid);
+        if (parts.size() != 2 || !isPid || owner <= 0 || area.ownerId() != ::getuid()
+            || QFileInfo::exists(QStringLiteral("/proc/%1").arg(owner)))
+            continue;
+        QFile record(area.filePath() + QLatin1Char('/') + QLatin1String(RecordFile));
+        QStringList leftovers;
+        if (record.open(QIODevice::ReadOnly)) {
+            leftovers = QString::fromUtf8(record.readAll()).split(QLatin1Char('\n'),
+                                                                  Qt::SkipEmptyParts);
+        }
+        if (!leftovers.isEmpty()) {
+            const QByteArray profileArgument
+                = "-env:UserInstallation=" + profileUrl(area.filePath()).toUtf8();
+            for (const ProcessEntry& member : groupMembers(leftovers.takeFirst().toLongLong())) {
+                QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(member.pid));
+                if (commandLine.open(QIODevice::ReadOnly)
+                    && commandLine.readAll().split('\0').contains(profileArgument))
+                    ::kill(static_cast<pid_t>(member.pid), SIGKILL);
+            }
+        }
+        // Only the office's own pipe files are listed.
+        leftovers = leftovers.filter(QRegularExpression(QStringLiteral("^(/var)?/tmp/OSL_PIPE_")));
+        removeLeftovers(leftovers << area.filePath());
+    }
+}
 
 // Ends the office processes still running at exit, should a session never be destroyed.
 class ExitSweeper
@@ -73,12 +185,7 @@ public:
         const std::lock_guard<std::mutex> lock(mutex);
         for (auto it = running.cbegin(); it != running.cend(); ++it) {
             ::kill(-static_cast<pid_t>(it.key()), SIGKILL);
-            for (const QString& path : it.value()) {
-                if (QFileInfo(path).isDir())
-                    QDir(path).removeRecursively();
-                else
-                    QFile::remove(path);
-            }
+            removeLeftovers(it.value());
         }
         gone = true;
     }
@@ -155,6 +262,8 @@ OfficeSessionPrivate::OfficeSessionPrivate(const QString& programDir)
     : programDir(programDir.isEmpty() ? OfficeInstallation::system().programDir() : programDir)
     , callTimeoutMs(OfficeSession::DefaultCallTimeoutMs)
     , startTimeoutMs(OfficeSession::DefaultStartTimeoutMs)
+    , memoryLimitMiB(OfficeSession::DefaultMemoryLimitMiB)
+    , documentsPerProcess(OfficeSession::DefaultDocumentsPerProcess)
     , owner(QThread::currentThread())
 {
 }
@@ -202,6 +311,21 @@ bool OfficeSessionPrivate::serves(quint64 processGeneration) const
 bool OfficeSessionPrivate::ensureRunning()
 {
     Q_ASSERT(QThread::currentThread() == owner);
+    if (aborted) {
+        fail(QStringLiteral("The office session was aborted"));
+        return false;
+    }
+    if (documentsLoaded >= documentsPerProcess)
+        stopProcess(true);
+    if (!launchedPipe.isEmpty()) {
+        // Started in the background: it has had at least the usual start time.
+        const QString pipeName = std::exchange(launchedPipe, QString());
+        if (connect(pipeName, QDeadlineTimer(startTimeoutMs)))
+            return true;
+        qCWarning(lcOffice) << lastError;
+        stopProcess(false);
+        return false;
+    }
     if (desktop.is() && !broken && processRunning()) {
         try {
             run(QStringLiteral("Checking the office process"),
@@ -219,30 +343,58 @@ bool OfficeSessionPrivate::ensureRunning()
     return startProcess();
 }
 
+void OfficeSessionPrivate::launch()
+{
+    Q_ASSERT(QThread::currentThread() == owner);
+    // ensureRunning() connects once a document needs the office.
+    if (!aborted && !process)
+        launchedPipe = launchProcess(QDeadlineTimer(startTimeoutMs));
+}
+
 bool OfficeSessionPrivate::startProcess()
 {
     const QDeadlineTimer deadline(startTimeoutMs);
-    if (!bootstrap())
+    const QString pipeName = launchProcess(deadline);
+    if (pipeName.isEmpty())
         return false;
-
-    // A fresh profile per process: a killed office cannot leave a broken one behind.
-    profile = std::make_unique<QTemporaryDir>(QDir::tempPath()
-                                              + QStringLiteral("/miravel-office-XXXXXX"));
-    if (!profile->isValid()) {
-        fail(QStringLiteral("Cannot create an office profile folder: ") + profile->errorString());
-        profile.reset();
+    if (!connect(pipeName, deadline)) {
+        qCWarning(lcOffice) << lastError;
+        stopProcess(false);
         return false;
     }
-    if (!writeProfileSettings(profile->path())) {
-        fail(QStringLiteral("Cannot write the office profile in ") + profile->path());
-        profile.reset();
-        return false;
+    return true;
+}
+
+QString OfficeSessionPrivate::launchProcess(const QDeadlineTimer& deadline)
+{
+    if (!bootstrap())
+        return QString();
+
+    sweepOrphans();
+    // A fresh profile per process: a killed office cannot leave a broken one behind.
+    area = std::make_unique<QTemporaryDir>(QDir::tempPath() + QLatin1Char('/')
+                                           + QLatin1String(AreaPrefix)
+                                           + QStringLiteral("%1-XXXXXX").arg(::getpid()));
+    if (!area->isValid()) {
+        fail(QStringLiteral("Cannot create an office profile folder: ") + area->errorString());
+        area.reset();
+        return QString();
+    }
+    const QString tempDir = area->filePath(QLatin1String(TempFolder));
+    if (!writeProfileSettings(area->filePath(QLatin1String(ProfileFolder)))
+        || !QDir().mkpath(tempDir)) {
+        fail(QStringLiteral("Cannot write the office profile in ") + area->path());
+        area.reset();
+        return QString();
     }
     const QString pipeName = QStringLiteral("miravel-office-")
                              + QUuid::createUuid().toString(QUuid::Id128);
-    const QString profileUrl
-        = QUrl::fromLocalFile(profile->path()).toString(QUrl::FullyEncoded);
+    const QString profileUrl = ::profileUrl(area->path());
+    const QString program = QDir(programDir).filePath(QStringLiteral("soffice"));
     const QStringList arguments{
+        QStringLiteral("-c"),
+        QLatin1String(WatchdogScript),
+        program,
         QStringLiteral("--headless"),
         QStringLiteral("--invisible"),
         QStringLiteral("--norestore"),
@@ -256,32 +408,38 @@ bool OfficeSessionPrivate::startProcess()
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("URE_BOOTSTRAP"));
+    // The office's temporary files go with its private area, also when it is killed.
+    environment.insert(QStringLiteral("TMPDIR"), tempDir);
     process = std::make_unique<GroupProcess>();
     process->setProcessEnvironment(environment);
-    process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
-    const QString program = QDir(programDir).filePath(QStringLiteral("soffice"));
-    process->start(program, arguments);
+    // Standard input stays the pipe the watchdog reads.
+    process->start(QStringLiteral("/bin/sh"), arguments);
     if (!process->waitForStarted(qMax(0, int(deadline.remainingTime())))) {
         fail(QStringLiteral("Cannot start ") + program + QStringLiteral(": ")
              + process->errorString());
         process.reset();
-        profile.reset();
-        return false;
+        area.reset();
+        return QString();
     }
     processGroup = process->processId();
+    liveGroup = processGroup;
+    // abort() may have come before the group was known to it.
+    if (aborted)
+        ::kill(-static_cast<pid_t>(processGroup), SIGKILL);
     stalePipeFiles = pipeFiles(pipeName, profileUrl);
-    ExitSweeper::add(processGroup, QStringList(stalePipeFiles) << profile->path());
+    QFile record(area->filePath(QLatin1String(RecordFile)));
+    if (record.open(QIODevice::WriteOnly))
+        record.write((QStringList(QString::number(processGroup)) << stalePipeFiles)
+                         .join(QLatin1Char('\n'))
+                         .toUtf8());
+    record.close();
+    ExitSweeper::add(processGroup, QStringList(stalePipeFiles) << area->path());
     ++generation;
+    documentsLoaded = 0;
     broken = false;
-
-    if (!connect(pipeName, deadline)) {
-        qCWarning(lcOffice) << lastError;
-        stopProcess(false);
-        return false;
-    }
-    return true;
+    return pipeName;
 }
 
 bool OfficeSessionPrivate::connect(const QString& pipeName, const QDeadlineTimer& deadline)
@@ -378,23 +536,41 @@ void OfficeSessionPrivate::run(const QString& what, const std::function<void()>&
         throw OfficeAutomationError(message);
     }
 
+    const QDeadlineTimer deadline(timeoutMs);
     std::unique_lock<std::mutex> lock(state->mutex);
     const auto isDone = [&state] { return state->done; };
-    if (!state->finished.wait_for(lock, std::chrono::milliseconds(timeoutMs), isDone)) {
+    QString fault;
+    while (!state->done && fault.isEmpty()) {
+        if (aborted)
+            fault = what + QStringLiteral(" was aborted; the office process was ended");
+        else if (groupResidentMiB(processGroup) > memoryLimitMiB)
+            fault = what
+                    + QStringLiteral(" took more than %1 MiB of memory; the office process "
+                                     "was ended")
+                          .arg(memoryLimitMiB);
+        else if (deadline.hasExpired())
+            fault = what
+                    + QStringLiteral(" took longer than %1 ms; the office process was ended")
+                          .arg(timeoutMs);
+        else
+            state->finished.wait_for(
+                lock,
+                std::chrono::milliseconds(qMin(qint64(MemoryPollMs), deadline.remainingTime())),
+                isDone);
+    }
+    if (!fault.isEmpty()) {
         lock.unlock();
         killProcess();
         lock.lock();
         const bool returned = state->finished.wait_for(
-            lock, std::chrono::milliseconds(AfterKillTimeoutMs), isDone);
+            lock, std::chrono::milliseconds(aborted ? AfterAbortTimeoutMs : AfterKillTimeoutMs),
+            isDone);
         lock.unlock();
         if (returned)
             helper.join();
         else
             helper.detach(); // it owns all it touches
-        const QString message = what
-                                + QStringLiteral(" took longer than %1 ms; the office process "
-                                                 "was ended")
-                                      .arg(timeoutMs);
+        const QString message = fault;
         qCWarning(lcOffice) << message;
         fail(message);
         throw OfficeAutomationError(message);
@@ -410,6 +586,14 @@ void OfficeSessionPrivate::run(const QString& what, const std::function<void()>&
     }
 }
 
+void OfficeSessionPrivate::abort()
+{
+    aborted = true;
+    const qint64 group = liveGroup;
+    if (group > 0)
+        ::kill(-static_cast<pid_t>(group), SIGKILL);
+}
+
 void OfficeSessionPrivate::killProcess()
 {
     broken = true;
@@ -419,7 +603,7 @@ void OfficeSessionPrivate::killProcess()
 
 void OfficeSessionPrivate::stopProcess(bool graceful)
 {
-    if (graceful && desktop.is() && !broken && processRunning()) {
+    if (graceful && !aborted && desktop.is() && !broken && processRunning()) {
         try {
             run(QStringLiteral("Ending the office"),
                 [desktop = desktop] { desktop->terminate(); }, TerminateTimeoutMs);
@@ -438,12 +622,15 @@ void OfficeSessionPrivate::stopProcess(bool graceful)
             ::kill(-static_cast<pid_t>(processGroup), SIGKILL);
         ExitSweeper::remove(processGroup);
         processGroup = 0;
+        liveGroup = 0;
         process.reset();
     }
     for (const QString& file : qAsConst(stalePipeFiles))
         QFile::remove(file);
     stalePipeFiles.clear();
-    profile.reset();
+    launchedPipe.clear();
+    area.reset();
+    documentsLoaded = 0;
     broken = false;
 }
 
@@ -474,6 +661,16 @@ int OfficeSession::startTimeoutMs() const
     return d->startTimeoutMs;
 }
 
+void OfficeSession::setMemoryLimitMiB(qint64 mib)
+{
+    d->memoryLimitMiB = qMax(qint64(1), mib);
+}
+
+void OfficeSession::setDocumentsPerProcess(int documents)
+{
+    d->documentsPerProcess = qMax(1, documents);
+}
+
 bool OfficeSession::ensureRunning()
 {
     return d->ensureRunning();
@@ -482,6 +679,16 @@ bool OfficeSession::ensureRunning()
 void OfficeSession::shutdown()
 {
     d->stopProcess(true);
+}
+
+void OfficeSession::launch()
+{
+    d->launch();
+}
+
+void OfficeSession::abort()
+{
+    d->abort();
 }
 
 qint64 OfficeSession::processId() const

@@ -12,6 +12,7 @@
 #include <com/sun/star/uno/Reference.hxx>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -24,6 +25,9 @@ public:
     ~OfficeSessionPrivate();
 
     bool ensureRunning();
+    void launch();
+    // Thread-safe: kills the office process group and refuses every later call and start.
+    void abort();
     // Ends the office process; graceful asks it to terminate before killing its group.
     void stopProcess(bool graceful);
     bool processRunning() const;
@@ -50,7 +54,11 @@ public:
     QString programDir;
     int callTimeoutMs;
     int startTimeoutMs;
+    qint64 memoryLimitMiB;
+    int documentsPerProcess;
     QString lastError;
+    // Documents loaded by the current office process.
+    int documentsLoaded = 0;
 
     css::uno::Reference<css::uno::XComponentContext> remoteContext;
     css::uno::Reference<css::frame::XDesktop2> desktop;
@@ -60,14 +68,23 @@ public:
 private:
     bool bootstrap();
     bool startProcess();
+    // Starts the office process without connecting to it; answers the pipe to connect
+    // to, empty when the start failed.
+    QString launchProcess(const QDeadlineTimer& deadline);
     bool connect(const QString& pipeName, const QDeadlineTimer& deadline);
     void killProcess();
 
     QThread* const owner;
     css::uno::Reference<css::uno::XComponentContext> localContext;
-    std::unique_ptr<QTemporaryDir> profile;
+    // The office's private area: profile, temporary folder and the record of its group.
+    std::unique_ptr<QTemporaryDir> area;
     std::unique_ptr<GroupProcess> process;
     qint64 processGroup = 0;
     QStringList stalePipeFiles;
+    // Pipe of a process launch() started, until ensureRunning() connects to it.
+    QString launchedPipe;
     bool broken = false;
+    std::atomic<bool> aborted{false};
+    // processGroup, for abort() on another thread.
+    std::atomic<qint64> liveGroup{0};
 };
