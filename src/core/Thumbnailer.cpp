@@ -2,6 +2,7 @@
 
 #include "GroupProcess.h"
 #include "Names.h"
+#include "StageTimer.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -263,7 +264,13 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
     const QString pdfPath = QDir::toNativeSeparators(pdf.fileName());
 
     removeWorkingFiles(QStringLiteral("*.png"));
-    if (executePdf2Png(firstPage, lastPage, pdfPath, outputRoot)) {
+    bool rendered = false;
+    {
+        const StageTimer stage("render", pdf.fileName());
+        rendered = executePdf2Png(firstPage, lastPage, pdfPath, outputRoot);
+    }
+    if (rendered) {
+        const StageTimer stage("save", pdf.fileName());
         const tThumbnailPages tempPages = collectPages(workArea());
         if (tempPages.isEmpty()) {
             qDebug() << " [ERROR] " << "Thumbnailer::runPdfToPng" << "  tempPages.count() == 0  "
