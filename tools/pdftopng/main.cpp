@@ -17,6 +17,11 @@
 
 #include <png.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -83,8 +88,49 @@ std::optional<Options> parseArguments(int argc, char* argv[])
     return Options{std::max(1, *first), *last, argv[5], argv[6]};
 }
 
-Document openDocument(const std::string& path)
+// The PDF's bytes, mapped once and shared, read-only, by the documents of all workers: read
+// from a file, Poppler fetches streams in pieces of 256 bytes, a system call each, and every
+// band fetches its page's streams anew. Empty when the file cannot be mapped (or is too large
+// for Poppler's in-memory documents); the documents then read the file.
+class MappedFile
 {
+public:
+    explicit MappedFile(const std::string& path)
+    {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        struct stat info = {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0
+            && info.st_size <= INT_MAX) {
+            void* address = ::mmap(nullptr, std::size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (address != MAP_FAILED) {
+                bytes = static_cast<char*>(address);
+                size = std::size_t(info.st_size);
+            }
+        }
+        ::close(fd);
+    }
+    ~MappedFile()
+    {
+        if (bytes)
+            ::munmap(bytes, size);
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    const char* data() const { return bytes; }
+    int length() const { return int(size); }
+
+private:
+    char* bytes = nullptr;
+    std::size_t size = 0;
+};
+
+Document openDocument(const MappedFile& file, const std::string& path)
+{
+    if (file.data())
+        return Document(poppler::document::load_from_raw_data(file.data(), file.length()));
     return Document(poppler::document::load_from_file(path));
 }
 
@@ -200,6 +246,10 @@ bool writePng(const std::vector<poppler::image>& bands, const Geometry& size, in
 {
     const std::string partial = path + ".part";
     FILE* out = std::fopen(partial.c_str(), "wb");
+    // Megabytes go out in large writes; the buffer outlives the stream, closed below.
+    std::vector<char> buffer(std::size_t(1) << 20);
+    if (out)
+        std::setvbuf(out, buffer.data(), _IOFBF, buffer.size());
     const bool written = out && encodePng(bands, size.width, size.height, zlibLevel, out);
     const bool closed = out && std::fclose(out) == 0;
     if (!written || !closed) {
@@ -337,8 +387,10 @@ int main(int argc, char* argv[])
     // here instead.
     poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
 
+    // Declared first, so that it outlives the documents.
+    const MappedFile file(options->pdf);
     std::vector<Document> documents;
-    documents.push_back(openDocument(options->pdf));
+    documents.push_back(openDocument(file, options->pdf));
     poppler::document* primary = documents.front().get();
     if (!primary) {
         report("cannot open " + options->pdf + ": not a readable PDF file");
@@ -359,7 +411,7 @@ int main(int argc, char* argv[])
     // set up and torn down with them.
     const int workers = std::min(cores, renderer.tasks());
     while (int(documents.size()) < workers) {
-        Document document = openDocument(options->pdf);
+        Document document = openDocument(file, options->pdf);
         if (!document)
             break;
         documents.push_back(std::move(document));
