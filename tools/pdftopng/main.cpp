@@ -47,9 +47,10 @@ constexpr double kMaxPixels = 50e6;
 // Keeps a degenerate page (a MediaBox of a mile by an inch) inside the budget too.
 constexpr double kMaxSide = 32767;
 // Page images are intermediate files, read once right away: their rows go unfiltered and, while
-// the whole range fits in this many bytes (thirty A4 pages), uncompressed, which makes writing
-// and reading them cheapest. A longer range is deflated at zlib's fastest level to spare the
-// disk: mostly white pages shrink about tenfold.
+// the whole range fits in this many bytes (about thirty A4 pages), uncompressed. Writing and
+// reading an A4 page then takes about 35 ms instead of 40 to 90 at zlib's fastest level, which
+// a longer range uses to spare the disk: it shrinks a page of text twentyfold, one with a
+// photo eightfold.
 constexpr double kStoredBudget = 200.0 * 1024 * 1024;
 
 using Document = std::unique_ptr<poppler::document>;
