@@ -92,7 +92,9 @@ std::optional<Options> parseArguments(int argc, char* argv[])
 // The PDF's bytes, mapped once and shared, read-only, by the documents of all workers: read
 // from a file, Poppler fetches streams in pieces of 256 bytes, a system call each, and every
 // band fetches its page's streams anew. Empty when the file cannot be mapped (or is too large
-// for Poppler's in-memory documents); the documents then read the file.
+// for Poppler's in-memory documents); the documents then read the file. The pages read count
+// in the tool's resident memory but are the page cache's, clean and shared. A file cut short
+// while it is mapped ends the tool with SIGBUS, which leaves no page image half-written.
 class MappedFile
 {
 public:
