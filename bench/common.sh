@@ -4,6 +4,7 @@
 # Environment read here:
 #   MIRAVEL_BUILD_DIR   build folder (default: <repo>/build)
 #   MIRAVEL_BENCH_RUNS  timed runs per tool after one warm-up; the best is kept (default: 3)
+# Set here: MIRAVEL_STAGES=1, so that Miravel logs the time each file spends in each stage.
 
 # Failures inside $(...) stop the script too.
 shopt -s inherit_errexit
@@ -16,6 +17,7 @@ RUNS=${MIRAVEL_BENCH_RUNS:-3}
 BENCH=$BUILD_DIR/bin/miravel-bench
 # shellcheck disable=SC2034
 BENCHGEN=$BUILD_DIR/bin/miravel-benchgen
+export MIRAVEL_STAGES=1
 
 # Scratch space of this run: outputs, logs, generated corpora, office profiles.
 WORK=$(mktemp -d -t miravel-bench.XXXXXX)
@@ -124,6 +126,26 @@ bench_value() {
         END { print (how == "last" ? v : m) }' "$2"
 }
 
+# stage_breakdown NAME [RUNS]  Miravel's stage lines ("miravel.stages: STAGE MS FILE") in the
+# log of a tool's RUNS runs (default: the warm-up and the timed runs): per stage, in order of
+# first appearance, the files timed per run, the mean time a file and the total time a run.
+stage_breakdown() {
+    awk -v runs="${2:-$((RUNS + 1))}" '
+        $1 == "miravel.stages:" {
+            if (!($2 in total))
+                order[++n] = $2
+            total[$2] += $3
+            count[$2]++
+        }
+        END {
+            for (i = 1; i <= n; i++) {
+                s = order[i]
+                printf "  stage %-10s %5d files a run, mean %8.1f ms a file, %8.0f ms a run\n",
+                    s, count[s] / runs, total[s] / count[s], total[s] / runs
+            }
+        }' "$WORK/$1.log"
+}
+
 # run_soffice ARG...  runs soffice headless with this run's own throwaway profile, as the
 # leader of a process group of its own, so that cleanup can end whatever it leaves behind.
 run_soffice() {
@@ -131,6 +153,35 @@ run_soffice() {
         --norestore --nologo --nolockcheck "$@" &
     echo "$!" >>"$SOFFICE_GROUPS"
     wait "$!"
+}
+
+# The binary of ImageMagick's Debian package, called directly in per-file loops.
+CONVERT=/usr/bin/convert
+
+# make_photos FOLDER COUNT  COUNT JPEG photos of 4000 x 3000: one fractal "photo" with grain,
+# then shifted and mirrored copies of it, each re-encoded, so that no two files are alike; as
+# many at a time as there are cores. Needs ImageMagick.
+make_photos() {
+    local folder=$1 count=$2 base=$WORK/base.jpg jobs i
+    local flips=("" -flop -flip "-flip -flop")
+    jobs=$(nproc)
+    echo "Making $count photos of 4000 x 3000 in $folder"
+    mkdir -p "$folder"
+    "$CONVERT" -size 4000x3000 -seed 7 plasma:fractal -blur 0x2 -attenuate 0.3 \
+        +noise Gaussian -quality 90 "$base"
+    for ((i = 1; i <= count; i++)); do
+        # shellcheck disable=SC2086 # a flip is zero, one or two words
+        "$CONVERT" "$base" -roll "+$((i * 397))+$((i * 211))" ${flips[i % 4]} -quality 90 \
+            "$folder/photo-$(printf %03d "$i").jpg" &
+        if ((i % jobs == 0)); then
+            wait
+        fi
+    done
+    wait
+    if (($(count_files "$folder" '*.jpg') != count)); then
+        echo "could not make the photos" >&2
+        exit 1
+    fi
 }
 
 # count_files DIR GLOB  number of files in DIR whose name matches GLOB.

@@ -4,8 +4,11 @@
 # Times office-document thumbnails: 10 docx of 3 to 5 pages, 10 xlsx of several printed
 # pages and 10 pptx of 5 slides. Per kind, Miravel (miravel-bench, pages 1 to 3 as 200 x 200
 # PNG) runs against LibreOffice converting each file to PDF in a call of its own (a cold
-# start per document) and against one LibreOffice call given all files of the kind. Each
-# gets one warm-up and MIRAVEL_BENCH_RUNS (3) timed runs; the best wall time counts.
+# start per document), against one LibreOffice call given all files of the kind, and against
+# that one call followed by `pdftoppm -f 1 -l 3 -scale-to 200 -png` per PDF (the same work as
+# Miravel's: PDF, then scaled page images). Miravel's time is broken down by stage
+# (MIRAVEL_STAGES). Each gets one warm-up and MIRAVEL_BENCH_RUNS (3) timed runs; the best
+# wall time counts.
 # The corpus is written as flat ODF XML and converted by LibreOffice; CORPUS_FOLDER
 # (sub-folders docx/, xlsx/, pptx/) is filled when empty, so a second run can reuse it.
 # Builds miravel-bench in MIRAVEL_BUILD_DIR (default <repo>/build); installs missing peers.
@@ -17,6 +20,7 @@
 # Ends with, for KIND docx, xlsx and pptx:
 #   RATIO soffice-cold-KIND <Miravel time / one LibreOffice call per file>
 #   RATIO soffice-batch-KIND <Miravel time / one LibreOffice call for all files>
+#   RATIO soffice-batch-scaled-KIND <Miravel time / that call, then pdftoppm per PDF>
 # shellcheck disable=SC2317 # the functions are called by name, through best_time and make_kind
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -212,7 +216,16 @@ run_soffice_batch() {
     run_soffice --convert-to pdf --outdir "$1" "$corpus/$kind"/*."$kind"
 }
 
-ensure_tools soffice:libreoffice-writer-nogui "$LO_PROGRAM/libswlo.so":libreoffice-writer-nogui \
+run_soffice_batch_scaled() {
+    local pdf
+    run_soffice_batch "$1" || return 1
+    for pdf in "$1"/*.pdf; do
+        pdftoppm -f 1 -l "$PAGES" -scale-to 200 -png "$pdf" "${pdf%.pdf}" || return 1
+    done
+}
+
+ensure_tools soffice:libreoffice-writer-nogui pdftoppm:poppler-utils \
+    "$LO_PROGRAM/libswlo.so":libreoffice-writer-nogui \
     "$LO_PROGRAM/libsclo.so":libreoffice-calc-nogui \
     "$LO_PROGRAM/libsdlo.so":libreoffice-impress-nogui \
     "$LO_PROGRAM/libslideshowlo.so":libreoffice-impress-nogui
@@ -241,7 +254,8 @@ for kind in docx xlsx pptx; do
         echo "Miravel made no $kind thumbnails: its office support is not built or LibreOffice" \
             "is missing, so there is nothing to compare. Its log ends with:"
         tail -n 5 "$WORK/miravel-$kind.log"
-        ratios+=("RATIO soffice-cold-$kind n/a" "RATIO soffice-batch-$kind n/a")
+        ratios+=("RATIO soffice-cold-$kind n/a" "RATIO soffice-batch-$kind n/a"
+            "RATIO soffice-batch-scaled-$kind n/a")
         status=1
         continue
     fi
@@ -250,15 +264,20 @@ for kind in docx xlsx pptx; do
     fi
     cold=$(best_time "cold-$kind" "$out/cold" run_soffice_cold "$out/cold")
     batch=$(best_time "batch-$kind" "$out/batch" run_soffice_batch "$out/batch")
+    scaled=$(best_time "scaled-$kind" "$out/scaled" run_soffice_batch_scaled "$out/scaled")
     report "miravel-$kind" "Miravel, $kind"
     echo "  job only (startJob to sigDone), best: $(bench_value WALL_MS "$WORK/miravel-$kind.log" min) ms," \
         "peak $(bench_value PEAK_MB "$WORK/miravel-$kind.log" max) MB"
+    stage_breakdown "miravel-$kind"
     report "cold-$kind" "LibreOffice, one call a file"
     report "batch-$kind" "LibreOffice, one call"
+    report "scaled-$kind" "LibreOffice, one call; pdftoppm"
     echo "  processor-time ratios: cold $(ratio "$(best_cpu "miravel-$kind")" "$(best_cpu "cold-$kind")")," \
-        "batch $(ratio "$(best_cpu "miravel-$kind")" "$(best_cpu "batch-$kind")")"
+        "batch $(ratio "$(best_cpu "miravel-$kind")" "$(best_cpu "batch-$kind")")," \
+        "batch-scaled $(ratio "$(best_cpu "miravel-$kind")" "$(best_cpu "scaled-$kind")")"
     ratios+=("RATIO soffice-cold-$kind $(ratio "$miravel" "$cold")"
-        "RATIO soffice-batch-$kind $(ratio "$miravel" "$batch")")
+        "RATIO soffice-batch-$kind $(ratio "$miravel" "$batch")"
+        "RATIO soffice-batch-scaled-$kind $(ratio "$miravel" "$scaled")")
 done
 
 printf '%s\n' "${ratios[@]}"

@@ -5,7 +5,8 @@
 # photo on every page), pages 1 to 10 as 200 x 200 PNG by Miravel (miravel-bench), against
 # `pdftoppm -r 150 -png` and `mutool draw -r 150`, one call per PDF. Text: 50 text files of a
 # few KB, first page as 200 x 200 PNG by Miravel, against one LibreOffice call converting them
-# all to PDF. Each tool gets one warm-up and MIRAVEL_BENCH_RUNS (3) timed runs; the best wall
+# all to PDF and one converting them all to PNG (the first page of each, at LibreOffice's own
+# size). Miravel's time is broken down by stage (MIRAVEL_STAGES). Each tool gets one warm-up and MIRAVEL_BENCH_RUNS (3) timed runs; the best wall
 # time counts. CORPUS_FOLDER (sub-folders pdf/ and text/) is filled when empty, so a second
 # run can reuse it; without it the corpus goes to a temporary folder.
 # Builds miravel-bench and miravel-benchgen in MIRAVEL_BUILD_DIR (default <repo>/build);
@@ -14,7 +15,8 @@
 # Ends with:
 #   RATIO pdftoppm <Miravel time / pdftoppm time>
 #   RATIO mutool <Miravel time / mutool time>
-#   RATIO libreoffice-text <Miravel time / LibreOffice time>
+#   RATIO libreoffice-text <Miravel time / LibreOffice time, text to PDF>
+#   RATIO libreoffice-text-png <Miravel time / LibreOffice time, text to PNG>
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -47,6 +49,10 @@ run_miravel_text() {
 
 run_libreoffice_text() {
     run_soffice --convert-to pdf --outdir "$1" "$texts"/*.txt
+}
+
+run_libreoffice_text_png() {
+    run_soffice --convert-to png --outdir "$1" "$texts"/*.txt
 }
 
 # check_miravel NAME EXPECTED  stops when the run made another number of thumbnails.
@@ -96,20 +102,32 @@ if ((converted != text_count)); then
     echo "LibreOffice converted $converted of $text_count text files" >&2
     exit 1
 fi
+libreoffice_png=$(best_time libreoffice-text-png "$out/libreoffice-png" run_libreoffice_text_png \
+    "$out/libreoffice-png")
+converted=$(count_files "$out/libreoffice-png" '*.png')
+if ((converted != text_count)); then
+    echo "LibreOffice converted $converted of $text_count text files to PNG" >&2
+    exit 1
+fi
 
 report miravel-pdf "Miravel, PDF"
 echo "  job only (startJob to sigDone), best: $(bench_value WALL_MS "$WORK/miravel-pdf.log" min) ms," \
     "peak $(bench_value PEAK_MB "$WORK/miravel-pdf.log" max) MB," \
     "pdftopng peak $(bench_value CHILD_PEAK_MB "$WORK/miravel-pdf.log" max) MB"
+stage_breakdown miravel-pdf
 report pdftoppm "pdftoppm"
 report mutool "mutool draw"
 report miravel-text "Miravel, text"
 echo "  job only (startJob to sigDone), best: $(bench_value WALL_MS "$WORK/miravel-text.log" min) ms," \
     "peak $(bench_value PEAK_MB "$WORK/miravel-text.log" max) MB"
+stage_breakdown miravel-text
 report libreoffice-text "LibreOffice, text to PDF"
+report libreoffice-text-png "LibreOffice, text to PNG"
 echo "Processor-time ratios: pdftoppm $(ratio "$(best_cpu miravel-pdf)" "$(best_cpu pdftoppm)")," \
     "mutool $(ratio "$(best_cpu miravel-pdf)" "$(best_cpu mutool)")," \
-    "libreoffice-text $(ratio "$(best_cpu miravel-text)" "$(best_cpu libreoffice-text)")"
+    "libreoffice-text $(ratio "$(best_cpu miravel-text)" "$(best_cpu libreoffice-text)")," \
+    "libreoffice-text-png $(ratio "$(best_cpu miravel-text)" "$(best_cpu libreoffice-text-png)")"
 echo "RATIO pdftoppm $(ratio "$miravel_pdf" "$pdftoppm")"
 echo "RATIO mutool $(ratio "$miravel_pdf" "$mutool")"
 echo "RATIO libreoffice-text $(ratio "$miravel_text" "$libreoffice")"
+echo "RATIO libreoffice-text-png $(ratio "$miravel_text" "$libreoffice_png")"

@@ -16,33 +16,6 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 PHOTOS=40
-# The binary of the Debian package, called directly in the per-file loop.
-CONVERT=/usr/bin/convert
-
-# make_photos FOLDER  one fractal "photo" with grain, then shifted and mirrored copies of it,
-# each re-encoded, so that no two files are alike; as many at a time as there are cores.
-make_photos() {
-    local folder=$1 base=$WORK/base.jpg jobs i
-    local flips=("" -flop -flip "-flip -flop")
-    jobs=$(nproc)
-    echo "Making $PHOTOS photos of 4000 x 3000 in $folder"
-    mkdir -p "$folder"
-    "$CONVERT" -size 4000x3000 -seed 7 plasma:fractal -blur 0x2 -attenuate 0.3 \
-        +noise Gaussian -quality 90 "$base"
-    for ((i = 1; i <= PHOTOS; i++)); do
-        # shellcheck disable=SC2086 # a flip is zero, one or two words
-        "$CONVERT" "$base" -roll "+$((i * 397))+$((i * 211))" ${flips[i % 4]} -quality 90 \
-            "$folder/photo-$(printf %03d "$i").jpg" &
-        if ((i % jobs == 0)); then
-            wait
-        fi
-    done
-    wait
-    if (($(count_files "$folder" '*.jpg') != PHOTOS)); then
-        echo "could not make the photos" >&2
-        exit 1
-    fi
-}
 
 run_miravel() {
     "$BENCH" --ext jpg --size 200x200 --format png --output "$1" "$corpus"
@@ -65,7 +38,7 @@ build_targets miravel-bench
 
 corpus=${1:-$WORK/photos}
 if ! compgen -G "$corpus/*.jpg" >/dev/null; then
-    make_photos "$corpus"
+    make_photos "$corpus" "$PHOTOS"
 fi
 count=$(count_files "$corpus" '*.jpg')
 echo "Corpus: $count JPEG files in $corpus"

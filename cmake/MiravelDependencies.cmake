@@ -5,7 +5,8 @@ find_package(Qt5 5.15 REQUIRED COMPONENTS Core Gui PrintSupport Widgets DBus)
 set_package_properties(Qt5 PROPERTIES TYPE REQUIRED PURPOSE "Engine, window, text typesetting")
 
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(POPPLER_QT5 REQUIRED IMPORTED_TARGET poppler-qt5)
+# pdftopng renders with poppler's C++ interface, which loads no Qt.
+pkg_check_modules(POPPLER_CPP REQUIRED IMPORTED_TARGET poppler-cpp)
 
 find_package(PNG REQUIRED)
 find_package(ZLIB REQUIRED)
@@ -22,4 +23,6 @@ endif()
 
 if(BUILD_TESTING)
     find_package(Qt5 5.15 REQUIRED COMPONENTS Test)
+    # Reference renderings and the text of PDFs in tests.
+    pkg_check_modules(POPPLER_QT5 REQUIRED IMPORTED_TARGET poppler-qt5)
 endif()

@@ -10,7 +10,9 @@ packages=(
     # every picture format Miravel reads (TIFF and others come as Qt plugins)
     qt5-image-formats-plugins
     # pdftopng
-    libpoppler-qt5-dev libpng-dev
+    libpoppler-cpp-dev libpng-dev
+    # tests: reference renderings of pdftopng's pages, PDF text of produced thumbnails
+    libpoppler-qt5-dev
     # office documents: the UNO SDK and metric-compatible fonts
     libreoffice-dev
     fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2 fonts-dejavu-core

@@ -3,6 +3,8 @@
 #include <QPdfWriter>
 #include <QtTest>
 
+#include <poppler-qt5.h>
+
 namespace {
 
 // Page N carries a black bar across the middle, N sixteenths of the page wide, so an image
@@ -52,6 +54,21 @@ int render(const QString& pdf, const QString& root, int first, int last, QString
 QString imageName(const QString& root, int page)
 {
     return QStringLiteral("%1-%2.png").arg(root).arg(page, 6, 10, QLatin1Char('0'));
+}
+
+// The largest difference of one colour channel between two images of one size.
+int largestDifference(const QImage& a, const QImage& b)
+{
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            largest = std::max({largest, qAbs(qRed(p) - qRed(q)), qAbs(qGreen(p) - qGreen(q)),
+                                qAbs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return largest;
 }
 
 } // namespace
@@ -218,7 +235,8 @@ void TestPdfToPng::rendersBandsAsWholePages_data()
 }
 
 // Short ranges are cut into bands so that every core has the same share of work; each page
-// must come out exactly as it does in a range long enough to be rendered in whole pages.
+// must come out exactly as it does in a range long enough to be rendered in whole pages, and
+// as poppler-qt5 renders it.
 void TestPdfToPng::rendersBandsAsWholePages()
 {
     QFETCH(QSizeF, points);
@@ -235,6 +253,7 @@ void TestPdfToPng::rendersBandsAsWholePages()
         for (int n = 1; n <= pageCount; ++n) {
             if (n > 1)
                 writer.newPage();
+            painter.fillRect(QRectF(0, 0, writer.width() / 3.0, writer.height() / 3.0), QColor(230, 120, 20));
             painter.setPen(QPen(Qt::darkBlue, 1.5));
             painter.drawLine(QPointF(0, 0), QPointF(writer.width(), writer.height()));
             painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
@@ -256,6 +275,17 @@ void TestPdfToPng::rendersBandsAsWholePages()
     }
     const QString whole = dir->filePath(QStringLiteral("whole"));
     QCOMPARE(render(pdf(), whole, 1, pageCount), 0);
+    const std::unique_ptr<Poppler::Document> reference(Poppler::Document::load(pdf()));
+    QVERIFY(reference);
+    reference->setRenderHint(Poppler::Document::Antialiasing);
+    reference->setRenderHint(Poppler::Document::TextAntialiasing);
+    reference->setPaperColor(Qt::white);
+    for (int page = 1; page <= pageCount; ++page) {
+        const QImage image(imageName(whole, page));
+        const QImage expected = std::unique_ptr<Poppler::Page>(reference->page(page - 1))
+                                    ->renderToImage(150, 150, 0, 0, image.width(), image.height());
+        QVERIFY2(largestDifference(image, expected) <= 2, qPrintable(QString::number(largestDifference(image, expected))));
+    }
     for (int last : {1, 3}) {
         const QString banded = dir->filePath(QStringLiteral("banded%1").arg(last));
         QCOMPARE(render(pdf(), banded, 1, last), 0);

@@ -3,6 +3,7 @@
 #include "GroupProcess.h"
 #include "NameTemplate.h"
 #include "OutputFormat.h"
+#include "StageTimer.h"
 #include "WorkArea.h"
 
 #include <QDebug>
@@ -277,7 +278,13 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
     const QString pdfPath = QDir::toNativeSeparators(pdf.fileName());
 
     removeWorkingFiles(QStringLiteral("*.png"));
-    if (executePdf2Png(firstPage, lastPage, pdfPath, outputRoot)) {
+    bool rendered = false;
+    {
+        const StageTimer stage("render", pdf.fileName());
+        rendered = executePdf2Png(firstPage, lastPage, pdfPath, outputRoot);
+    }
+    if (rendered) {
+        const StageTimer stage("save", pdf.fileName());
         const tThumbnailPages tempPages = collectPages(workArea());
         if (tempPages.isEmpty()) {
             qDebug() << " [ERROR] " << "Thumbnailer::runPdfToPng" << "  tempPages.count() == 0  "
