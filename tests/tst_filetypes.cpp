@@ -3,6 +3,7 @@
 #include "PageFileTypes.h"
 #include "TestSupport.h"
 
+#include <QStandardPaths>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QtTest>
@@ -11,17 +12,14 @@
 
 namespace {
 
-const QStringList All = fileTypeEntries();
-const QString WordFamily = All[1];
-const QString ExcelFamily = All[6];
-const QString PowerPointFamily = All[11];
-const QStringList WordEntries = All.mid(1, 5);
-const QStringList ExcelEntries = All.mid(6, 5);
-const QStringList PictureEntries = All.mid(26); // the group first
+using L = QStringList;
+const L All = fileTypeEntries();
+const QString WordFamily = All[1], ExcelFamily = All[6], PowerPointFamily = All[11];
+const L ExcelEntries = All.mid(6, 5);
 
-QStringList except(const QStringList& names)
+L except(const L& names)
 {
-    QStringList result = All;
+    L result = All;
     for (const QString& name : names)
         result.removeOne(name);
     return result;
@@ -43,19 +41,15 @@ class TestFileTypes : public QObject
 
 private slots:
     void initTestCase();
-    void checkedTypes_data();
-    void checkedTypes();
     void clicks_data();
     void clicks();
 
 private:
-    void setUp(const QString& saved, const QString& disabled = {});
     void click(const QString& name, bool onLabel);
-    QStringList entries(bool disabled) const;
+    L entries(bool disabled) const;
 
     std::unique_ptr<MainWindow> host;
     QTreeWidget* tree = nullptr;
-    std::unique_ptr<PageFileTypes> page;
 };
 
 void TestFileTypes::initTestCase()
@@ -70,31 +64,20 @@ void TestFileTypes::initTestCase()
     QVERIFY(QTest::qWaitForWindowExposed(host.get()));
 }
 
-void TestFileTypes::setUp(const QString& saved, const QString& disabled)
-{
-    for (QTreeWidgetItemIterator it(tree); *it; ++it)
-        (*it)->setDisabled(false);
-    page = std::make_unique<PageFileTypes>();
-    page->setupTree(tree, saved.split(QLatin1Char(',')));
-    if (!disabled.isEmpty())
-        page->disableFileType(disabled);
-}
-
 // A mouse click on the entry's check box, or on its label.
 void TestFileTypes::click(const QString& name, bool onLabel)
 {
     const auto found = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
     QVERIFY2(found.size() == 1, qPrintable(name));
-    QTreeWidgetItem* entry = found.first();
     // EnsureVisible leaves a row cut by the bottom edge where it is.
-    tree->scrollToItem(entry, QAbstractItemView::PositionAtCenter);
-    QTRY_VERIFY(tree->viewport()->rect().contains(tree->visualItemRect(entry)));
+    tree->scrollToItem(found.first(), QAbstractItemView::PositionAtCenter);
+    QTRY_VERIFY(tree->viewport()->rect().contains(tree->visualItemRect(found.first())));
 
     QStyleOptionViewItem option;
     option.initFrom(tree);
     option.font = tree->font();
     option.decorationSize = tree->iconSize();
-    option.rect = tree->visualItemRect(entry);
+    option.rect = tree->visualItemRect(found.first());
     OptionDelegate().initStyleOption(&option, tree->indexAt(option.rect.center()));
     const auto element =
         onLabel ? QStyle::SE_ItemViewItemText : QStyle::SE_ItemViewItemCheckIndicator;
@@ -105,9 +88,9 @@ void TestFileTypes::click(const QString& name, bool onLabel)
 }
 
 // The ticked entries, or the disabled ones, in tree order.
-QStringList TestFileTypes::entries(bool disabled) const
+L TestFileTypes::entries(bool disabled) const
 {
-    QStringList texts;
+    L texts;
     for (QTreeWidgetItemIterator it(tree); *it; ++it) {
         if (disabled ? (*it)->isDisabled() : (*it)->checkState(0) == Qt::Checked)
             texts << (*it)->text(0);
@@ -115,75 +98,42 @@ QStringList TestFileTypes::entries(bool disabled) const
     return texts;
 }
 
-void TestFileTypes::checkedTypes_data()
-{
-    QTest::addColumn<QString>("saved");
-    QTest::addColumn<bool>("extensionsOnly");
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::addRow("extensions without their family, in tree order; pdf entry maps to pdf")
-        << "png,Documents,Portable Document Format (PDF),txt,docx" << true
-        << QStringList{"docx", "txt", "pdf", "png"};
-    QTest::addRow("every entry's text") << "Documents,Microsoft Word,Text,png" << false
-                                        << QStringList{"Documents", WordFamily, "Text", "png"};
-    QTest::addRow("nothing ticked") << QString() << true << QStringList();
-}
-
-void TestFileTypes::checkedTypes()
-{
-    QFETCH(QString, saved);
-    QFETCH(bool, extensionsOnly);
-    QFETCH(QStringList, expected);
-
-    setUp(saved);
-    QStringList result{"stale"}; // the list is emptied first
-    page->checkedTypes(result, extensionsOnly);
-    QCOMPARE(result, expected);
-}
-
 void TestFileTypes::clicks_data()
 {
     QTest::addColumn<QString>("saved");
     QTest::addColumn<QString>("disabled"); // a family made unavailable
     QTest::addColumn<bool>("onLabel");     // clicks on the labels instead of the boxes
-    QTest::addColumn<QStringList>("clicks");
-    QTest::addColumn<QStringList>("ticked");
+    QTest::addColumn<L>("clicks");
+    QTest::addColumn<L>("ticked");
 
-    const QString D = All.join(QLatin1Char(','));
-    const QStringList none;
+    const QString D = All.join(QLatin1Char(',')), none;
     QTest::addRow("group untick unticks everything below")
-        << D << QString() << false << QStringList{"Documents"} << PictureEntries;
+        << D << none << false << L{"Documents"} << L(All.mid(26));
     QTest::addRow("group ticked again ticks everything below")
-        << D << QString() << false << QStringList{"Documents", "Documents"} << All;
+        << D << none << false << L{"Documents", "Documents"} << All;
     QTest::addRow("extension untick unticks family and group")
-        << D << QString() << false << QStringList{"docx"} << except({"docx", WordFamily, "Documents"});
+        << D << none << false << L{"docx"} << except({"docx", WordFamily, "Documents"});
     QTest::addRow("group stays unticked while another family is incomplete")
-        << D << QString() << false << QStringList{"xls", "docx", "docx"}
+        << D << none << false << L{"xls", "docx", "docx"}
         << except({"xls", ExcelFamily, "Documents"});
-    QTest::addRow("family untick spreads down and up") << D << QString() << false
-        << QStringList{WordFamily} << except(WordEntries + QStringList{"Documents"});
+    QTest::addRow("family untick spreads down and up")
+        << D << none << false << L{WordFamily} << except(All.mid(0, 6));
     QTest::addRow("last extension ticked completes family and group")
-        << D << QString() << false << QStringList{PowerPointFamily, "ppt", "pptx"} << All;
-    QTest::addRow("every picture extension ticked ticks the group")
-        << QString() << QString() << false << QStringList(PictureEntries.mid(1))
-        << PictureEntries;
+        << D << none << false << L{PowerPointFamily, "ppt", "pptx"} << All;
     QTest::addRow("label click on a consistent tree changes nothing")
-        << D << QString() << true << QStringList{"docx", "Documents"} << All;
+        << D << none << true << L{"docx", "Documents"} << All;
     QTest::addRow("label click below a saved family brings it into line")
-        << WordFamily << QString() << true << QStringList{"doc"} << none;
+        << WordFamily << none << true << L{"doc"} << L();
     QTest::addRow("disabled family and its extensions cannot be ticked")
-        << D << ExcelFamily << false << QStringList{ExcelFamily, "xlsx"} << except(ExcelEntries);
-    QTest::addRow("disabled family: label click does nothing")
-        << D << ExcelFamily << true << QStringList{"xlsm"} << except(ExcelEntries);
+        << D << ExcelFamily << false << L{ExcelFamily, "xlsx"} << except(ExcelEntries);
     QTest::addRow("group tick skips a disabled family")
-        << D << ExcelFamily << false << QStringList{"Documents", "Documents"} << except(ExcelEntries);
-    QTest::addRow("disabled family keeps its group unticked") << D << ExcelFamily << false
-        << QStringList{"docx", "docx"} << except(ExcelEntries + QStringList{"Documents"});
-    QTest::addRow("only a family can be disabled, not a group or an extension")
-        << D << "Documents" << false << none << All;
-    QTest::addRow("saved names match in any case")
-        << "DOCX,pictures,Jpg,microsoft excel" << QString() << false << none
-        << QStringList{"docx", ExcelFamily, "Pictures", "jpg"};
+        << D << ExcelFamily << false << L{"Documents", "Documents"} << except(ExcelEntries);
+    QTest::addRow("disabled family keeps its group unticked")
+        << D << ExcelFamily << false << L{"docx", "docx"} << except(ExcelEntries + L{"Documents"});
+    QTest::addRow("only a family can be disabled, not a group") << D << "Documents" << false
+                                                                << L() << All;
+    QTest::addRow("saved names match in any case") << "DOCX,pictures,Jpg,microsoft excel" << none
+        << false << L() << L{"docx", ExcelFamily, "Pictures", "jpg"};
 }
 
 void TestFileTypes::clicks()
@@ -191,19 +141,23 @@ void TestFileTypes::clicks()
     QFETCH(QString, saved);
     QFETCH(QString, disabled);
     QFETCH(bool, onLabel);
-    QFETCH(QStringList, clicks);
-    QFETCH(QStringList, ticked);
+    QFETCH(L, clicks);
+    QFETCH(L, ticked);
 
-    setUp(saved, disabled);
-    const QStringList disabledBefore = entries(true);
-    QCOMPARE(disabledBefore, disabled == ExcelFamily ? ExcelEntries : QStringList());
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        (*it)->setDisabled(false);
+    PageFileTypes page;
+    page.setupTree(tree, saved.split(QLatin1Char(',')));
+    if (!disabled.isEmpty())
+        page.disableFileType(disabled);
+    QCOMPARE(entries(true), disabled == ExcelFamily ? ExcelEntries : L());
     for (const QString& name : clicks) {
         click(name, onLabel);
         if (QTest::currentTestFailed())
             return;
     }
     QCOMPARE(entries(false), ticked);
-    QCOMPARE(entries(true), disabledBefore);
+    QCOMPARE(entries(true), disabled == ExcelFamily ? ExcelEntries : L());
     for (QTreeWidgetItemIterator it(tree); *it; ++it)
         QVERIFY((*it)->checkState(0) != Qt::PartiallyChecked);
 }
@@ -212,6 +166,7 @@ int main(int argc, char* argv[])
 {
     // The form's icons live in the window's static library.
     Q_INIT_RESOURCE(res);
+    QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     TestFileTypes test;
     return QTest::qExec(&test, argc, argv);
