@@ -3,10 +3,9 @@
 #include "PageFileTypes.h"
 #include "TestSupport.h"
 
-#include <QStandardPaths>
 #include <QStyledItemDelegate>
-#include <QTreeWidget>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -45,7 +44,6 @@ private slots:
     void clicks();
 
 private:
-    void click(const QString& name, bool onLabel);
     L entries(bool disabled) const;
 
     std::unique_ptr<MainWindow> host;
@@ -54,6 +52,8 @@ private:
 
 void TestFileTypes::initTestCase()
 {
+    Q_INIT_RESOURCE(res); // the form's icons live in the window's static library
+    QStandardPaths::setTestModeEnabled(true);
     // A box about missing office components would hold up the window.
     QSettings(Names::Maker, Names::Product).setValue("MVSOfficeWarningDontShow", true);
     host = std::make_unique<MainWindow>();
@@ -62,29 +62,6 @@ void TestFileTypes::initTestCase()
     QVERIFY(QObject::disconnect(tree, &QTreeWidget::itemClicked, nullptr, nullptr));
     host->show();
     QVERIFY(QTest::qWaitForWindowExposed(host.get()));
-}
-
-// A mouse click on the entry's check box, or on its label.
-void TestFileTypes::click(const QString& name, bool onLabel)
-{
-    const auto found = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
-    QVERIFY2(found.size() == 1, qPrintable(name));
-    // EnsureVisible leaves a row cut by the bottom edge where it is.
-    tree->scrollToItem(found.first(), QAbstractItemView::PositionAtCenter);
-    QTRY_VERIFY(tree->viewport()->rect().contains(tree->visualItemRect(found.first())));
-
-    QStyleOptionViewItem option;
-    option.initFrom(tree);
-    option.font = tree->font();
-    option.decorationSize = tree->iconSize();
-    option.rect = tree->visualItemRect(found.first());
-    OptionDelegate().initStyleOption(&option, tree->indexAt(option.rect.center()));
-    const auto element =
-        onLabel ? QStyle::SE_ItemViewItemText : QStyle::SE_ItemViewItemCheckIndicator;
-    const QRect rect = tree->style()->subElementRect(element, &option, tree);
-    QVERIFY(rect.isValid());
-    const QPoint at = onLabel ? QPoint(rect.left() + 4, rect.center().y()) : rect.center();
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
 }
 
 // The ticked entries, or the disabled ones, in tree order.
@@ -152,9 +129,19 @@ void TestFileTypes::clicks()
         page.disableFileType(disabled);
     QCOMPARE(entries(true), disabled == ExcelFamily ? ExcelEntries : L());
     for (const QString& name : clicks) {
-        click(name, onLabel);
-        if (QTest::currentTestFailed())
-            return;
+        QTreeWidgetItem* entry = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive)[0];
+        // EnsureVisible leaves a row cut by the bottom edge where it is.
+        tree->scrollToItem(entry, QAbstractItemView::PositionAtCenter);
+        QTRY_VERIFY(tree->viewport()->rect().contains(tree->visualItemRect(entry)));
+        QStyleOptionViewItem option;
+        option.initFrom(tree);
+        option.rect = tree->visualItemRect(entry);
+        OptionDelegate().initStyleOption(&option, tree->indexAt(option.rect.center()));
+        const QRect box =
+            tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, tree);
+        // A label click lands on the row beside the box, where it ticks nothing.
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          onLabel ? QPoint(box.right() + 30, box.center().y()) : box.center());
     }
     QCOMPARE(entries(false), ticked);
     QCOMPARE(entries(true), disabled == ExcelFamily ? ExcelEntries : L());
@@ -162,14 +149,5 @@ void TestFileTypes::clicks()
         QVERIFY((*it)->checkState(0) != Qt::PartiallyChecked);
 }
 
-int main(int argc, char* argv[])
-{
-    // The form's icons live in the window's static library.
-    Q_INIT_RESOURCE(res);
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    TestFileTypes test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestFileTypes)
 #include "tst_filetypes.moc"
