@@ -1,5 +1,5 @@
 #include "ThumbEngine.h"
-#include "LogCapture.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QMutex>

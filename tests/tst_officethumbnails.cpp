@@ -1,5 +1,5 @@
 #include "ExcelThumbnailer.h"
-#include "LogCapture.h"
+#include "TestSupport.h"
 #include "OfficeConverter.h"
 #include "OfficeFixtures.h"
 #include "ProcessGroups.h"

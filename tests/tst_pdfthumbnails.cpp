@@ -1,4 +1,4 @@
-#include "LogCapture.h"
+#include "TestSupport.h"
 #include "PDFThumbnailer.h"
 #include "TextThumbnailer.h"
 #include "ThumbEngine.h"

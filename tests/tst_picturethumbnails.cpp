@@ -1,5 +1,5 @@
 #include "ImageThumbnailer.h"
-#include "LogCapture.h"
+#include "TestSupport.h"
 
 #include <QBuffer>
 #include <QImageReader>

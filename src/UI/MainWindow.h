@@ -122,6 +122,4 @@ private:
     std::function<bool()> trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     // Polls the tray while the window hides in it (Qt tells nothing when the host quits).
     QTimer trayWatch;
-
-    friend class TestMainWindow;
 };

@@ -2,8 +2,19 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <QString>
 #include <QStringList>
 #include <QtGlobal>
+
+// Every entry of the window's file-type tree, depth-first.
+inline QStringList fileTypeEntries()
+{
+    return QStringLiteral(
+        "Documents,Microsoft Word,doc,docx,rtf,odt,Microsoft Excel,xls,xlsx,xlsm,ods,"
+        "Microsoft PowerPoint,ppt,pptx,Text,txt,xml,log,ans,asc,csv,nfo,1st,bat,info,"
+        "Portable Document Format (PDF),Pictures,jpg,jpeg,jpe,jif,jfif,jfi,png,ppm,pgm,pbm,pnm,"
+        "tiff,tif,gif,bmp,dib,xbm,xpm").split(QLatin1Char(','));
+}
 
 // Collects the debug lines written while it lives (from any thread); only one at a time.
 class LogCapture
