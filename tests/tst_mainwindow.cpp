@@ -137,6 +137,8 @@ private slots:
     void officeBox();
     void helpAndMail();
     void runningStates();
+    void tray_data();
+    void tray();
     void endToEnd();
     void contextMenu();
 
@@ -474,6 +476,50 @@ void TestMainWindow::helpAndMail()
     QCOMPARE(failed[0].parent, window.get());
     QVERIFY(failed[1].text.contains(mail));
     QCOMPARE(failed[1].parent, &about);
+}
+
+// A desktop whose tray host comes and goes when the test says so.
+class TrayWindow : public MainWindow
+{
+public:
+    bool trayUp = false;
+
+protected:
+    bool trayAvailable() const override { return trayUp; }
+};
+
+void TestMainWindow::tray_data()
+{
+    QTest::addColumn<bool>("trayAtPress");
+    QTest::addColumn<bool>("hostQuits");
+    QTest::addRow("no tray: minimised") << false << false;
+    QTest::addRow("tray that came after start-up: hidden to it") << true << false;
+    QTest::addRow("tray host quits while hidden: back, minimised") << true << true;
+}
+
+void TestMainWindow::tray()
+{
+    QFETCH(bool, trayAtPress);
+    QFETCH(bool, hostQuits);
+    TrayWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto* icon = w.findChild<QSystemTrayIcon*>();
+    QVERIFY(icon);
+    w.trayUp = trayAtPress;
+    // Background is pressed while a job runs; the button itself is enabled only then.
+    QVERIFY(QMetaObject::invokeMethod(&w, "on_btnBackground_clicked"));
+    QTRY_COMPARE_WITH_TIMEOUT(w.isVisible(), !trayAtPress, 5000);
+    QCOMPARE(w.isMinimized(), !trayAtPress);
+    QCOMPARE(icon->isVisible(), trayAtPress);
+    if (hostQuits) {
+        w.trayUp = false;
+        QTRY_VERIFY_WITH_TIMEOUT(w.isVisible() && w.isMinimized(), 5000);
+        QVERIFY(!icon->isVisible());
+    } else if (trayAtPress) {
+        emit icon->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(w.isVisible() && !w.isMinimized() && !icon->isVisible());
+    }
 }
 
 // Generate, Stop and Background through real jobs (no tray here: Background minimizes).

@@ -44,6 +44,7 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
     , appSettings(Names::Maker, Names::Product)
+    , trayIcon(this)
 {
     ui->setupUi(this);
     // The fixed 42-pixel boxes must show every value up to 1000.
@@ -504,6 +505,11 @@ void MainWindow::on_btnBackground_clicked()
                          tr("We will notify you when thumbnails were be generated."),
                          QSystemTrayIcon::Information, 3000);
     trayIcon.setToolTip(Names::Product + tr(": Making thumbnails..."));
+}
+
+bool MainWindow::trayAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 // The tray host went away while the window hid in it: back where the user can reach it.

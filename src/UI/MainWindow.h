@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <QVariant>
 
-#include <functional>
 
 class QCheckBox;
 class QSpinBox;
@@ -40,6 +39,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Asked whenever it matters: a tray host may come or go while the program runs.
+    virtual bool trayAvailable() const;
 
 private slots:
     void onStatus(ThumbEngine::SigStatus status, QVariant data);
@@ -118,8 +119,6 @@ private:
     QMenu contextMenu;
     QTreeWidgetItem* contextItem = nullptr;
     QSystemTrayIcon trayIcon;
-    // Asked whenever it matters: a tray host may come or go while the program runs.
-    std::function<bool()> trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     // Polls the tray while the window hides in it (Qt tells nothing when the host quits).
     QTimer trayWatch;
 };
