@@ -7,6 +7,8 @@ packages=(
     # build
     cmake g++ make pkg-config
     qtbase5-dev qtbase5-dev-tools
+    # `make test` checks the layout of every C++ source
+    clang-format
     # every picture format Miravel reads (TIFF and others come as Qt plugins)
     qt5-image-formats-plugins
     # pdftopng
