@@ -1,7 +1,13 @@
 #pragma once
 
 // Office documents written as flat ODF at test time; the office converts them further.
+#include "OfficeApplication.h"
+#include "OfficeAutomationError.h"
+#include "OfficeSession.h"
+
+#include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QString>
 
 namespace OfficeFixtures {
@@ -104,6 +110,37 @@ inline bool writeFile(const QString& path, const QString& contents)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(contents.toUtf8()) > 0;
+}
+
+// Stores source as target in the format of its extension, encrypted when a password is given.
+inline bool convert(OfficeSession& session, const QString& source, const QString& target,
+                    const QString& password = QString())
+{
+    static const QHash<QString, QString> filters{
+        {"docx", "MS Word 2007 XML"}, {"doc", "MS Word 97"}, {"odt", "writer8"},
+        {"xlsx", "Calc MS Excel 2007 XML"}, {"pptx", "Impress MS PowerPoint 2007 XML"}};
+    const std::unique_ptr<OfficeApplication> application = OfficeApplication::start(session);
+    try {
+        return application && application->documents().open(source)->saveCopy(
+                   target, filters.value(QFileInfo(target).suffix()), password).ok();
+    } catch (const OfficeAutomationError&) {
+        return false;
+    }
+}
+
+// In dir: doc.docx, doc.doc and "Q3.report #1.docx" of five pages, locked.odt (password
+// "secret"), book.xlsx (see spreadsheet()) and deck.pptx of three slides.
+inline bool writeAll(OfficeSession& session, const QDir& dir)
+{
+    const auto path = [&dir](const char* name) { return dir.filePath(QString::fromUtf8(name)); };
+    return writeFile(path("doc.fodt"), textDocument()) && writeFile(path("book.fods"), spreadsheet())
+        && writeFile(path("deck.fodp"), presentation())
+        && convert(session, path("doc.fodt"), path("doc.docx"))
+        && convert(session, path("doc.fodt"), path("doc.doc"))
+        && convert(session, path("doc.fodt"), path("Q3.report #1.docx"))
+        && convert(session, path("doc.fodt"), path("locked.odt"), QStringLiteral("secret"))
+        && convert(session, path("book.fods"), path("book.xlsx"))
+        && convert(session, path("deck.fodp"), path("deck.pptx"));
 }
 
 } // namespace OfficeFixtures
