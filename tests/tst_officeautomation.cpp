@@ -2,7 +2,6 @@
 #include "OfficeDocument.h"
 #include "OfficeFixtures.h"
 #include "OfficeInstallation.h"
-#include "ProcessGroups.h"
 
 #include <QImageReader>
 #include <QtTest>
@@ -24,8 +23,7 @@ private slots:
     void exportSlide_data(); void exportSlide();
     void quitClosesDocuments();
     void officeEndsWithKilledProgram();
-    // These replace the office process; they run last.
-    void replacesLostProcess_data(); void replacesLostProcess();
+    void replacesLostProcess_data(); void replacesLostProcess(); // last: they replace the office
 
 private:
     // Opens a file through a fresh application; false when the office cannot be started.
@@ -45,14 +43,13 @@ private:
 
 void tst_OfficeAutomation::deadlineRunner_data()
 {
-    QTest::addColumn<QString>("work"); // "return", "throw" or "hang" until given up
-    QTest::addColumn<QString>("check"); // answer of the check
+    QTest::addColumn<QString>("work"); // "return", "throw", or "hang" until given up
+    QTest::addColumn<QString>("check"); // the check's answer: why to give up
     QTest::addColumn<QString>("fault");
-    QTest::addColumn<bool>("threw");
-    QTest::addRow("work returns") << "return" << "" << "" << false;
-    QTest::addRow("work throws") << "throw" << "" << "" << true;
-    QTest::addRow("deadline passes") << "hang" << "" << "took longer than 50 ms" << false;
-    QTest::addRow("check gives up") << "hang" << "too big" << "too big" << false;
+    QTest::addRow("work returns") << "return" << "" << "";
+    QTest::addRow("work throws") << "throw" << "" << "";
+    QTest::addRow("deadline passes") << "hang" << "" << "took longer than 50 ms";
+    QTest::addRow("check gives up") << "hang" << "too big" << "too big";
 }
 
 void tst_OfficeAutomation::deadlineRunner()
@@ -60,18 +57,17 @@ void tst_OfficeAutomation::deadlineRunner()
     QFETCH(QString, work);
     QFETCH(QString, check);
     QFETCH(QString, fault);
-    QFETCH(bool, threw);
-    auto released = std::make_shared<std::promise<void>>();
+    std::promise<void> release;
     int givenUp = 0;
-    const DeadlineRunner runner([check] { return check; }, [&] { ++givenUp; released->set_value(); return 10000; }, 5);
-    const DeadlineRunner::Result result = runner.run([work, wait = released->get_future().share()] {
+    const DeadlineRunner runner([check] { return check; }, [&] { ++givenUp; release.set_value(); return 10000; }, 5);
+    const DeadlineRunner::Result result = runner.run([work, released = release.get_future().share()] {
         if (work == QLatin1String("throw"))
             throw std::runtime_error("thrown");
         if (work == QLatin1String("hang"))
-            wait.wait();
+            released.wait();
     }, 50);
     QCOMPARE(result.fault, fault);
-    QCOMPARE(bool(result.exception), threw);
+    QCOMPARE(bool(result.exception), work == QLatin1String("throw"));
     QCOMPARE(givenUp, fault.isEmpty() ? 0 : 1);
 }
 
@@ -96,17 +92,13 @@ void tst_OfficeAutomation::exportPdf_data()
     QTest::addColumn<int>("last");
     QTest::addColumn<QStringList>("pages"); // a line on each exported page; none: no PDF
     using L = QStringList;
-    QTest::addRow("document pages 2 to 3") << "doc.docx" << false << 2 << 3 << L{"2", "3"};
     QTest::addRow("document range running past the end") << "doc.docx" << false << 4 << 9 << L{"4", "5"};
-    QTest::addRow("document range past the end") << "doc.docx" << false << 6 << 8 << L();
     QTest::addRow("document range reversed") << "doc.docx" << false << 3 << 2 << L();
     QTest::addRow("word 97 document") << "doc.doc" << false << 1 << 2 << L{"1", "2"};
     QTest::addRow("path with blanks, dots and hash") << "Q3.report #1.docx" << false << 3 << 3 << L{"3"};
-    QTest::addRow("spreadsheet pages across sheets") << "book.xlsx" << false << 2 << 3 << L{"2", "3"};
     QTest::addRow("spreadsheet range past the end") << "book.xlsx" << false << 4 << 4 << L();
     QTest::addRow("print areas honoured") << "book.xlsx" << false << 1 << 99 << L{"1", "2", "3"};
     QTest::addRow("print areas ignored") << "book.xlsx" << true << 1 << 99 << L{"1", "2", "3", "4"};
-    QTest::addRow("presentation slides as pages") << "deck.pptx" << false << 2 << 3 << L{"2", "3"};
 }
 
 void tst_OfficeAutomation::exportPdf()
@@ -154,7 +146,6 @@ void tst_OfficeAutomation::exportSlide_data()
     QTest::addColumn<QString>("mediaType");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QByteArray>("format"); // empty: nothing exported
-    QTest::addRow("png at the requested size") << 2 << "image/png" << QSize(300, 200) << QByteArray("png");
     QTest::addRow("jpeg against the slide's proportions") << 3 << "image/jpeg" << QSize(120, 400) << QByteArray("jpeg");
     QTest::addRow("slide past the end") << 4 << "image/png" << QSize(300, 200) << QByteArray();
     QTest::addRow("slide zero") << 0 << "image/png" << QSize(300, 200) << QByteArray();

@@ -3,7 +3,6 @@
 #include "OfficeFixtures.h"
 #include "OfficeInstallation.h"
 #include "PowerPointThumbnailer.h"
-#include "ProcessGroups.h"
 #include "SharedOffice.h"
 #include "ThumbEngine.h"
 #include "WordThumbnailer.h"
