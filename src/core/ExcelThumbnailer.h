@@ -9,7 +9,6 @@ class ExcelThumbnailer : public OfficeThumbnailer
     Q_DISABLE_COPY(ExcelThumbnailer)
 
 public:
-    // Every sheet prints whole, whatever print areas the workbook defines.
     explicit ExcelThumbnailer(std::shared_ptr<SharedOffice> office);
     std::unique_ptr<OfficeApplication> createExcelInstance();
 };

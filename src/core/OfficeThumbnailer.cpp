@@ -58,8 +58,7 @@ Thumbnailer::tThumbnailPages OfficeThumbnailer::generate(QFile& file)
             qDebug() << " [ERROR]" << plan.generateFunction << plan.openFailed << source;
         }
         if (document) {
-            pages = plan.exportSlides ? plan.exportSlides(*document, file)
-                                      : exportPdf(*document, file, source);
+            pages = plan.exportPages(*document, file, source);
             document->close();
         }
         application->quit();
@@ -70,22 +69,20 @@ Thumbnailer::tThumbnailPages OfficeThumbnailer::generate(QFile& file)
 }
 
 Thumbnailer::tThumbnailPages OfficeThumbnailer::exportPdf(OfficeDocument& document, QFile& file,
-                                                          const QString& source)
+                                                          const QString& source,
+                                                          bool ignorePrintAreas,
+                                                          const PdfFailure& failure)
 {
     removeWorkingFiles(QStringLiteral("*.pdf"));
     const QString pdfPath =
         workArea() + QFileInfo(source).completeBaseName() + QStringLiteral(".pdf");
     // Only the chosen pages are exported: the PDF starts at pageStart.
     const OfficeResult<int> exported =
-        document.exportPdf(pdfPath, settings.pageStart, settings.pageEnd, plan.ignorePrintAreas);
+        document.exportPdf(pdfPath, settings.pageStart, settings.pageEnd, ignorePrintAreas);
     if (!exported.ok()) {
         QDebug line = qDebug();
-        line << " [ERROR]" << plan.generateFunction << plan.exportFailed;
-        if (plan.sourceLabel)
-            line << plan.sourceLabel << source;
-        if (plan.pdfLabel)
-            line << plan.pdfLabel;
-        line << pdfPath;
+        line << " [ERROR]" << plan.generateFunction;
+        failure(line, source, pdfPath);
         return {};
     }
     if (!QFile::exists(pdfPath))

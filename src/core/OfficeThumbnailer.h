@@ -3,6 +3,8 @@
 #include "OfficeDocument.h"
 #include "Thumbnailer.h"
 
+#include <QDebug>
+
 #include <functional>
 #include <memory>
 
@@ -36,25 +38,24 @@ protected:
         const char* generateFunction;
         OfficeDocument::Kind family;
         const char* openFailed;
-        // Documents and spreadsheets go through a PDF in the working folder. The export's
-        // failure line is exportFailed, the source when sourceLabel is given, pdfLabel when
-        // given, and the PDF path.
-        bool ignorePrintAreas = false;
-        const char* exportFailed = nullptr;
-        const char* sourceLabel = nullptr;
-        const char* pdfLabel = nullptr;
-        // Presentations export their slides instead.
-        std::function<tThumbnailPages(OfficeDocument&, QFile&)> exportSlides;
+        // Exports the chosen pages of the open document: exportPdf() or the producer's own.
+        std::function<tThumbnailPages(OfficeDocument& document, QFile& file, const QString& source)>
+            exportPages;
     };
+    // Streams the texts of a failed PDF export that follow the function's name.
+    using PdfFailure =
+        std::function<void(QDebug& line, const QString& source, const QString& pdfPath)>;
 
     OfficeThumbnailer(QSet<QString> extensions, std::shared_ptr<SharedOffice> office, Plan plan);
 
     // Starts the shared office's application, logging the plan's line when it cannot.
     std::unique_ptr<OfficeApplication> startApplication();
+    // Documents and spreadsheets: the chosen pages go to a PDF in the working folder, which
+    // pdftopng renders.
+    tThumbnailPages exportPdf(OfficeDocument& document, QFile& file, const QString& source,
+                              bool ignorePrintAreas, const PdfFailure& failure);
 
 private:
-    tThumbnailPages exportPdf(OfficeDocument& document, QFile& file, const QString& source);
-
     const QSet<QString> extensions;
     const std::shared_ptr<SharedOffice> office;
     const Plan plan;

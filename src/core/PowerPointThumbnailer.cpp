@@ -75,9 +75,8 @@ PowerPointThumbnailer::PowerPointThumbnailer(std::shared_ptr<SharedOffice> offic
                         {[this] { return getPowerPointInstance(); },
                          "PowerPointThumbnailer::getPowerPointInstance",
                          "  Can't create PowerPoint instance", "PowerPointThumbnailer::generate",
-                         OfficeDocument::Kind::Presentation, "  ppPresentations->Open", false,
-                         nullptr, nullptr, nullptr,
-                         [this](OfficeDocument& presentation, QFile& file) {
+                         OfficeDocument::Kind::Presentation, "  ppPresentations->Open",
+                         [this](OfficeDocument& presentation, QFile& file, const QString&) {
                              return exportSlides(presentation, file);
                          }})
 {
