@@ -79,6 +79,7 @@ void TestOfficeThumbnails::generate_data()
     QTest::addRow("random bytes as a presentation") << "garbage.pptx" << 1 << 1 << png << P{} << "  ppPresentations->Open" << 0;
     QTest::addRow("spreadsheet named as a document") << "sheets-named.docx" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0;
     QTest::addRow("password-protected") << "locked.odt" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0;
+    QTest::addRow("missing file") << "missing.docx" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0;
     QTest::addRow("document 2 to 3 of 5") << "doc.docx" << 2 << 3 << png << P{2, 3} << "" << 0;
     QTest::addRow("document past the end") << "doc.docx" << 4 << 9 << jpeg << P{4, 5} << "" << 0;
     QTest::addRow("document entirely past the end") << "doc.docx" << 7 << 9 << png << P{} << "" << 0;
