@@ -1,57 +1,36 @@
-#include "OfficeApplication.h"
-#include "OfficeAutomationError.h"
-#include "OfficeConverter.h"
+#include "DeadlineRunner.h"
 #include "OfficeDocument.h"
-#include "OfficeInstallation.h"
-#include "OfficeSession.h"
 #include "OfficeFixtures.h"
-#include "ProcessGroups.h"
+#include "OfficeInstallation.h"
 
 #include <QImageReader>
 #include <QtTest>
 #include <csignal>
 #include <cstdio>
+#include <future>
 
-namespace {
-
-// The text of each page of a PDF (pdftotext ends each with a form feed).
-QStringList pdfPages(const QString& pdf)
-{
-    QProcess tool;
-    tool.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-    tool.waitForFinished(30000);
-    QStringList pages = QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\f'));
-    pages.removeLast(); // what follows the last form feed
-    return pages;
-}
-
-} // namespace
-
+// The office layer against a real office, and its deadline runner.
 class tst_OfficeAutomation : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void deadlineRunner_data(); void deadlineRunner();
     void initTestCase();
     void cleanup() { document.reset(); application.reset(); }
     void exportPdf_data(); void exportPdf();
-    void openFails_data(); void openFails();
     void exportSlide_data(); void exportSlide();
     void quitClosesDocuments();
-    void startFailsWithoutOffice();
     void officeEndsWithKilledProgram();
-    // These replace the office process; they run last.
-    void replacesLostProcess_data(); void replacesLostProcess();
-    void sessionEndEndsProcess();
+    void replacesLostProcess_data(); void replacesLostProcess(); // last: they replace the office
 
 private:
-    QString path(const QString& name) const { return dir.filePath(name); }
     // Opens a file through a fresh application; false when the office cannot be started.
     bool open(const QString& name)
     {
         cleanup();
         if ((application = OfficeApplication::start(*session)))
-            document = application->documents().open(path(name));
+            document = application->documents().open(dir.filePath(name));
         return bool(application);
     }
 
@@ -61,103 +40,86 @@ private:
     std::unique_ptr<OfficeDocument> document;
 };
 
+void tst_OfficeAutomation::deadlineRunner_data()
+{
+    QTest::addColumn<QString>("work"); // "return", "throw", or "hang" until given up
+    QTest::addColumn<QString>("check"); // the check's answer: why to give up
+    QTest::addColumn<QString>("fault");
+    QTest::addRow("work returns") << "return" << "" << "";
+    QTest::addRow("work throws") << "throw" << "" << "";
+    QTest::addRow("deadline passes") << "hang" << "" << "took longer than 50 ms";
+    QTest::addRow("check gives up") << "hang" << "too big" << "too big";
+}
+
+void tst_OfficeAutomation::deadlineRunner()
+{
+    QFETCH(QString, work);
+    QFETCH(QString, check);
+    QFETCH(QString, fault);
+    std::promise<void> release;
+    int givenUp = 0;
+    const DeadlineRunner runner([check] { return check; }, [&] { ++givenUp; release.set_value(); return 10000; }, 5);
+    const DeadlineRunner::Result result = runner.run([work, released = release.get_future().share()] {
+        if (work == QLatin1String("throw"))
+            throw std::runtime_error("thrown");
+        if (work == QLatin1String("hang"))
+            released.wait();
+    }, 50);
+    QCOMPARE(result.fault, fault);
+    QCOMPARE(bool(result.exception), work == QLatin1String("throw"));
+    QCOMPARE(givenUp, fault.isEmpty() ? 0 : 1);
+}
+
 void tst_OfficeAutomation::initTestCase()
 {
-    using namespace OfficeFixtures;
     QStandardPaths::setTestModeEnabled(true);
     const OfficeInstallation& office = OfficeInstallation::system();
     if (!office.writerAvailable() || !office.calcAvailable() || !office.impressAvailable())
         QSKIP("LibreOffice with Writer, Calc and Impress is not installed");
-    QVERIFY(dir.isValid());
-    QVERIFY(writeFile(path(QStringLiteral("doc.fodt")), textDocument()));
-    QVERIFY(writeFile(path(QStringLiteral("book.fods")), spreadsheet()));
-    QVERIFY(writeFile(path(QStringLiteral("deck.fodp")), presentation()));
     session = std::make_unique<OfficeSession>();
-    using Format = OfficeConverter::Format;
-    const struct { const char* source; QString target; Format format; const char* password; } conversions[] = {
-        {"doc.fodt", QStringLiteral("doc.docx"), Format::Docx, nullptr},
-        {"doc.fodt", QStringLiteral("doc.doc"), Format::Doc, nullptr},
-        {"doc.fodt", QStringLiteral("Q3 r\u00e9port #1.docx"), Format::Docx, nullptr},
-        {"doc.fodt", QStringLiteral("locked.odt"), Format::Odt, "secret"},
-        {"book.fods", QStringLiteral("book.xlsx"), Format::Xlsx, nullptr},
-        {"deck.fodp", QStringLiteral("deck.pptx"), Format::Pptx, nullptr},
-    };
-    for (const auto& c : conversions)
-        QVERIFY2(OfficeConverter::convert(*session, path(QLatin1String(c.source)), path(c.target), c.format,
-                                          QLatin1String(c.password)),
-                 qPrintable(session->lastError()));
+    QVERIFY(dir.isValid() && OfficeFixtures::writeAll(*session, dir.path()));
+    OfficeSession nowhere(dir.filePath(QStringLiteral("no-office")));
+    QVERIFY(!nowhere.ensureRunning().error.isEmpty());
+    QVERIFY(!OfficeApplication::start(nowhere));
 }
 
 void tst_OfficeAutomation::exportPdf_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("ignoreAreas");
-    QTest::addColumn<int>("pageCount"); // of the whole document
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("last");
     QTest::addColumn<QStringList>("pages"); // a line on each exported page; none: no PDF
     using L = QStringList;
-    QTest::addRow("document pages 2 to 3") << "doc.docx" << false << 5 << 2 << 3 << L{"2", "3"};
-    QTest::addRow("document range running past the end") << "doc.docx" << false << 5 << 4 << 9 << L{"4", "5"};
-    QTest::addRow("document range past the end") << "doc.docx" << false << 5 << 6 << 8 << L();
-    QTest::addRow("document range reversed") << "doc.docx" << false << 5 << 3 << 2 << L();
-    QTest::addRow("word 97 document") << "doc.doc" << false << 5 << 1 << 2 << L{"1", "2"};
-    QTest::addRow("flat text document, all pages") << "doc.fodt" << false << 5 << 1 << 5 << L{"1", "2", "3", "4", "5"};
-    QTest::addRow("path with blanks, accent and hash") << "Q3 r\u00e9port #1.docx" << false << 5 << 3 << 3 << L{"3"};
-    QTest::addRow("spreadsheet pages across sheets") << "book.xlsx" << false << 3 << 2 << 3 << L{"2", "3"};
-    QTest::addRow("spreadsheet range running past the end") << "book.xlsx" << false << 3 << 3 << 10 << L{"3"};
-    QTest::addRow("spreadsheet range past the end") << "book.xlsx" << false << 3 << 4 << 4 << L();
-    QTest::addRow("print areas honoured") << "book.xlsx" << false << 3 << 1 << 99 << L{"1", "2", "3"};
-    QTest::addRow("print areas ignored") << "book.xlsx" << true << 4 << 1 << 99 << L{"1", "2", "3", "4"};
-    QTest::addRow("presentation slides as pages") << "deck.pptx" << false << 3 << 2 << 3 << L{"2", "3"};
+    QTest::addRow("document range running past the end") << "doc.docx" << false << 4 << 9 << L{"4", "5"};
+    QTest::addRow("document range reversed") << "doc.docx" << false << 3 << 2 << L();
+    QTest::addRow("word 97 document") << "doc.doc" << false << 1 << 2 << L{"1", "2"};
+    QTest::addRow("path with blanks, dots and hash") << "Q3.report #1.docx" << false << 3 << 3 << L{"3"};
+    QTest::addRow("spreadsheet range past the end") << "book.xlsx" << false << 4 << 4 << L();
+    QTest::addRow("print areas honoured") << "book.xlsx" << false << 1 << 99 << L{"1", "2", "3"};
+    QTest::addRow("print areas ignored") << "book.xlsx" << true << 1 << 99 << L{"1", "2", "3", "4"};
 }
 
 void tst_OfficeAutomation::exportPdf()
 {
     QFETCH(QString, file);
     QFETCH(bool, ignoreAreas);
-    QFETCH(int, pageCount);
     QFETCH(int, first);
     QFETCH(int, last);
     QFETCH(QStringList, pages);
-    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-        QSKIP("pdftotext (poppler-utils) is not installed");
     QVERIFY(open(file));
-    using Kind = OfficeDocument::Kind;
-    const Kind kind = file.endsWith(QLatin1String(".xlsx")) ? Kind::Spreadsheet
-                      : file.endsWith(QLatin1String(".pptx")) ? Kind::Presentation : Kind::Text;
-    QCOMPARE(document->kind(), kind);
-    QCOMPARE(document->slideCount(), kind == Kind::Presentation ? 3 : 0);
-    if (ignoreAreas)
-        QVERIFY(document->ignorePrintAreas());
-    QCOMPARE(document->pageCount(), pageCount);
-    const QString pdf = path(QStringLiteral("export.pdf"));
+    const QString pdf = dir.filePath(QStringLiteral("export.pdf"));
     QFile::remove(pdf);
-    QCOMPARE(document->exportPdf(pdf, first, last), !pages.isEmpty());
+    const OfficeResult<int> exported = document->exportPdf(pdf, first, last, ignoreAreas);
+    QVERIFY2(exported.ok(), qPrintable(exported.error));
+    QCOMPARE(exported.value, pages.size());
     QCOMPARE(QFile::exists(pdf), !pages.isEmpty());
-    const QStringList exported = pdfPages(pdf);
-    QCOMPARE(exported.size(), pages.size());
+    QProcess tool; // pdftotext ends each page with a form feed
+    tool.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    QVERIFY(pages.isEmpty() || tool.waitForFinished(30000));
+    const QStringList text = QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\f'));
     for (int i = 0; i < pages.size(); ++i) // on a line of its own: spreadsheet footers read "Page 2"
-        QVERIFY2(exported.at(i).contains(QRegularExpression("(^|\\n)\\s*" + pages.at(i) + "\\s*(\\n|$)")),
-                 qPrintable(exported.at(i)));
-}
-
-void tst_OfficeAutomation::openFails_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addRow("missing file") << "missing.docx";
-    QTest::addRow("folder") << "";
-    QTest::addRow("password-protected document") << "locked.odt";
-}
-
-void tst_OfficeAutomation::openFails()
-{
-    QFETCH(QString, file);
-    QVERIFY(session->ensureRunning());
-    const qint64 office = session->processId();
-    try { open(file); QFAIL("the document opened"); }
-    catch (const OfficeAutomationError& error) { QVERIFY(!error.message().isEmpty()); }
-    QCOMPARE(session->processId(), office); // no call ran into its time limit
+        QVERIFY2(text.at(i).contains(QRegularExpression("(^|\\n)\\s*" + pages.at(i) + "\\s*(\\n|$)")), qPrintable(text.at(i)));
 }
 
 void tst_OfficeAutomation::exportSlide_data()
@@ -166,12 +128,8 @@ void tst_OfficeAutomation::exportSlide_data()
     QTest::addColumn<QString>("mediaType");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QByteArray>("format"); // empty: nothing exported
-    QTest::addRow("png at the requested size") << 2 << "image/png" << QSize(300, 200) << QByteArray("png");
-    QTest::addRow("jpeg at the requested size") << 3 << "image/jpeg" << QSize(320, 240) << QByteArray("jpeg");
-    QTest::addRow("size against the slide's proportions") << 1 << "image/png" << QSize(120, 400) << QByteArray("png");
+    QTest::addRow("jpeg against the slide's proportions") << 3 << "image/jpeg" << QSize(120, 400) << QByteArray("jpeg");
     QTest::addRow("slide past the end") << 4 << "image/png" << QSize(300, 200) << QByteArray();
-    QTest::addRow("slide zero") << 0 << "image/png" << QSize(300, 200) << QByteArray();
-    QTest::addRow("bitmap refused") << 1 << "image/bmp" << QSize(300, 200) << QByteArray();
 }
 
 void tst_OfficeAutomation::exportSlide()
@@ -181,33 +139,23 @@ void tst_OfficeAutomation::exportSlide()
     QFETCH(QSize, size);
     QFETCH(QByteArray, format);
     QVERIFY(open(QStringLiteral("deck.pptx")));
-    const QString image = path(QStringLiteral("slide.img"));
+    QCOMPARE(document->slideCount().value, 3);
+    const QString image = dir.filePath(QStringLiteral("slide.img"));
     QFile::remove(image);
-    QCOMPARE(document->exportSlide(slide, image, mediaType, size.width(), size.height()), !format.isEmpty());
-    QCOMPARE(QFile::exists(image), !format.isEmpty());
+    QCOMPARE(document->exportSlide(slide, image, mediaType, size.width(), size.height()).ok(), !format.isEmpty());
     QImageReader reader(image);
     QCOMPARE(reader.format(), format);
-    if (!format.isEmpty())
-        QCOMPARE(reader.size(), size);
+    QCOMPARE(reader.size(), format.isEmpty() ? QSize() : size);
 }
 
 void tst_OfficeAutomation::quitClosesDocuments()
 {
     QVERIFY(open(QStringLiteral("doc.docx")));
     const qint64 office = session->processId();
-    QVERIFY(document->isOpen());
     application->quit();
     QVERIFY(!document->isOpen());
-    QVERIFY(!document->exportPdf(path(QStringLiteral("closed.pdf")), 1, 1));
+    QVERIFY(!document->exportPdf(dir.filePath(QStringLiteral("closed.pdf")), 1, 1).ok());
     QCOMPARE(session->processId(), office); // the office stays up for the next document
-}
-
-void tst_OfficeAutomation::startFailsWithoutOffice()
-{
-    OfficeSession nowhere(path(QStringLiteral("no-office")));
-    QVERIFY(!OfficeApplication::start(nowhere));
-    QVERIFY(!nowhere.lastError().isEmpty());
-    QCOMPARE(nowhere.processId(), qint64(0));
 }
 
 void tst_OfficeAutomation::officeEndsWithKilledProgram()
@@ -224,7 +172,7 @@ void tst_OfficeAutomation::officeEndsWithKilledProgram()
     QTRY_VERIFY_WITH_TIMEOUT(!groupAlive(office), 10000);
     // The next office's start removes what the killed program left behind.
     OfficeSession next;
-    QVERIFY(next.ensureRunning());
+    QVERIFY(next.ensureRunning().ok());
     QVERIFY(!QDir::temp().exists(areas.first()));
 }
 
@@ -236,57 +184,47 @@ void tst_OfficeAutomation::replacesLostProcess_data()
     QTest::addRow("export overruns the time limit") << "export";
     QTest::addRow("export passes the memory limit") << "memory";
     QTest::addRow("process replaced after its documents") << "documents";
+    QTest::addRow("session ended") << "ended";
 }
 
 void tst_OfficeAutomation::replacesLostProcess()
 {
     QFETCH(QString, fault);
-    QVERIFY(session->ensureRunning());
+    QVERIFY(session->ensureRunning().ok());
     const qint64 lost = session->processId();
     QVERIFY(lost > 0);
-    const QString pdf = path(QStringLiteral("overrun.pdf"));
+    const QString pdf = dir.filePath(QStringLiteral("overrun.pdf"));
     if (fault == QLatin1String("killed")) {
         ::kill(-static_cast<pid_t>(lost), SIGKILL);
+    } else if (fault == QLatin1String("ended")) {
+        session = std::make_unique<OfficeSession>();
     } else if (fault == QLatin1String("documents")) {
         session->setDocumentsPerProcess(1); // this process has served one already
         QVERIFY(open(QStringLiteral("doc.docx")));
         session->setDocumentsPerProcess(OfficeSession::DefaultDocumentsPerProcess);
-        cleanup();
     } else if (fault == QLatin1String("memory")) {
         QVERIFY(open(QStringLiteral("doc.docx")));
         session->setMemoryLimitMiB(1);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("took more than 1 MiB of memory; the office process was ended"));
-        QVERIFY(!document->exportPdf(pdf, 1, 5));
+        QVERIFY(!document->exportPdf(pdf, 1, 5).ok());
         session->setMemoryLimitMiB(OfficeSession::DefaultMemoryLimitMiB);
-        cleanup();
     } else {
         QVERIFY(open(QStringLiteral("doc.docx")));
-        const int callTimeoutMs = session->callTimeoutMs();
         session->setCallTimeoutMs(1);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("took longer than 1 ms; the office process was ended"));
         if (fault == QLatin1String("export"))
-            QVERIFY(!document->exportPdf(pdf, 1, 5));
+            QVERIFY(!document->exportPdf(pdf, 1, 5).ok());
         else
-            QVERIFY_EXCEPTION_THROWN(application->documents().open(path("doc.docx")), OfficeAutomationError);
-        session->setCallTimeoutMs(callTimeoutMs);
-        cleanup();
+            QVERIFY_EXCEPTION_THROWN(application->documents().open(dir.filePath("doc.docx")), OfficeAutomationError);
+        session->setCallTimeoutMs(OfficeSession::DefaultCallTimeoutMs);
     }
+    cleanup();
     QTRY_VERIFY_WITH_TIMEOUT(!groupAlive(lost), 10000);
 
     // A fresh process serves the next document, also at the path an overrun wrote to.
-    QVERIFY2(open(QStringLiteral("doc.docx")), qPrintable(session->lastError()));
+    QVERIFY(open(QStringLiteral("doc.docx")));
     QVERIFY(session->processId() > 0 && session->processId() != lost);
-    QCOMPARE(document->pageCount(), 5);
-    QVERIFY2(document->exportPdf(pdf, 1, 2), qPrintable(session->lastError()));
-}
-
-void tst_OfficeAutomation::sessionEndEndsProcess()
-{
-    QVERIFY(session->ensureRunning());
-    const qint64 office = session->processId();
-    QVERIFY(groupAlive(office));
-    session.reset();
-    QTRY_VERIFY_WITH_TIMEOUT(!groupAlive(office), 10000);
+    QCOMPARE(document->exportPdf(pdf, 1, 2).value, 2);
 }
 
 int main(int argc, char* argv[])
@@ -294,7 +232,7 @@ int main(int argc, char* argv[])
     if (argc > 1 && qstrcmp(argv[1], "--office-only") == 0) {
         QCoreApplication app(argc, argv);
         OfficeSession session;
-        if (!session.ensureRunning())
+        if (!session.ensureRunning().ok())
             return 1;
         std::printf("%lld\n", session.processId());
         std::fflush(stdout);

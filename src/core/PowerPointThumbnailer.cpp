@@ -1,10 +1,6 @@
 #include "PowerPointThumbnailer.h"
 
 #include "OfficeApplication.h"
-#include "OfficeAutomationError.h"
-#include "OfficeDocument.h"
-#include "OfficeSession.h"
-#include "SharedOffice.h"
 
 #include <QDebug>
 #include <QDir>
@@ -37,9 +33,11 @@ bool writeSlide(OfficeDocument& presentation, int slide, const QString& path,
                 const QString& filterName, int width, int height, const QString& exported)
 {
     const bool jpeg = filterName == QLatin1String("jpg");
-    if (!presentation.exportSlide(slide, exported,
-                                  jpeg ? QStringLiteral("image/jpeg") : QStringLiteral("image/png"),
-                                  width, height))
+    if (!presentation
+             .exportSlide(slide, exported,
+                          jpeg ? QStringLiteral("image/jpeg") : QStringLiteral("image/png"), width,
+                          height)
+             .ok())
         return false;
     QImageReader reader(exported, jpeg ? "jpeg" : "png");
     if (reader.size() != QSize(width, height) || !isWhole(exported, jpeg))
@@ -65,8 +63,7 @@ bool exportSlide(OfficeDocument& presentation, int slide, const QString& path,
             return false;
         exported = reserved.fileName();
     }
-    const bool written = writeSlide(presentation, slide, path, filterName, width, height,
-                                    exported);
+    const bool written = writeSlide(presentation, slide, path, filterName, width, height, exported);
     QFile::remove(exported);
     return written;
 }
@@ -74,78 +71,45 @@ bool exportSlide(OfficeDocument& presentation, int slide, const QString& path,
 } // namespace
 
 PowerPointThumbnailer::PowerPointThumbnailer(std::shared_ptr<SharedOffice> office)
-    : extensions({QStringLiteral("ppt"), QStringLiteral("pptx")})
-    , office(std::move(office))
+    : OfficeThumbnailer({QStringLiteral("ppt"), QStringLiteral("pptx")}, std::move(office),
+                        {[this] { return getPowerPointInstance(); },
+                         "PowerPointThumbnailer::getPowerPointInstance",
+                         "  Can't create PowerPoint instance", "PowerPointThumbnailer::generate",
+                         OfficeDocument::Kind::Presentation, "  ppPresentations->Open",
+                         [this](OfficeDocument& presentation, QFile& file, const QString&) {
+                             return exportSlides(presentation, file);
+                         }})
 {
-}
-
-PowerPointThumbnailer::~PowerPointThumbnailer() = default;
-
-void PowerPointThumbnailer::releaseWorkerResources()
-{
-    office->release();
-}
-
-void PowerPointThumbnailer::abort()
-{
-    office->abort();
-}
-
-void PowerPointThumbnailer::jobStarting()
-{
-    office->session().launch();
 }
 
 std::unique_ptr<OfficeApplication> PowerPointThumbnailer::getPowerPointInstance()
 {
-    std::unique_ptr<OfficeApplication> powerPoint = OfficeApplication::start(office->session());
-    if (!powerPoint) {
-        qDebug() << " [ERROR]" << "PowerPointThumbnailer::getPowerPointInstance"
-                 << "  Can't create PowerPoint instance";
-        return nullptr;
-    }
-    powerPoint->setVisible(false);
-    powerPoint->setDisplayAlerts(false);
-    return powerPoint;
+    return startApplication();
 }
 
-Thumbnailer::tThumbnailPages PowerPointThumbnailer::generate(QFile& file)
+Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument& presentation,
+                                                                 QFile& file)
 {
     tThumbnailPages pages;
-    if (std::unique_ptr<OfficeApplication> powerPoint = getPowerPointInstance()) {
-        const QString source = QDir::toNativeSeparators(file.fileName());
-        std::unique_ptr<OfficeDocument> presentation;
-        try {
-            presentation = powerPoint->documents().open(source, OfficeDocument::Kind::Presentation);
-        } catch (const OfficeAutomationError&) {
-            qDebug() << " [ERROR]" << "PowerPointThumbnailer::generate" << "  ppPresentations->Open"
-                     << source;
+    const QString filterName = extensionFor(settings.outputFormat);
+    if (presentation.slideCount().value <= 0 || settings.pageStart > settings.pageEnd)
+        return pages;
+    for (qint32 i = settings.pageStart; i <= settings.pageEnd; ++i) {
+        if (i > presentation.slideCount().value)
+            break;
+        const QString imagePath = QDir::toNativeSeparators(thumbnailPath(file, i));
+        if (i < 1) {
+            qDebug() << " [ERROR]"
+                     << "PowerPointThumbnailer::generate"
+                     << "  ppSlides->Item(" << i << ")";
+            continue;
         }
-        if (presentation) {
-            const QString filterName = extensionFor(settings.outputFormat);
-            if (presentation->slideCount() > 0 && settings.pageStart <= settings.pageEnd) {
-                for (qint32 i = settings.pageStart; i <= settings.pageEnd; ++i) {
-                    if (i > presentation->slideCount())
-                        break;
-                    const QString imagePath = QDir::toNativeSeparators(thumbnailPath(file, i));
-                    if (i < 1) {
-                        qDebug() << " [ERROR]" << "PowerPointThumbnailer::generate" << "  ppSlides->Item("
-                                 << i << ")";
-                        continue;
-                    }
-                    if (exportSlide(*presentation, i, imagePath, filterName, settings.width,
-                                    settings.height))
-                        pages.insert(i, imagePath);
-                    else
-                        qDebug() << " [ERROR]" << "PowerPointThumbnailer::generate"
-                                 << "ppSlide->Export to" << imagePath;
-                }
-            }
-            presentation->close();
-        }
-        powerPoint->quit();
+        if (exportSlide(presentation, i, imagePath, filterName, settings.width, settings.height))
+            pages.insert(i, imagePath);
+        else
+            qDebug() << " [ERROR]"
+                     << "PowerPointThumbnailer::generate"
+                     << "ppSlide->Export to" << imagePath;
     }
-    if (pages.isEmpty())
-        qDebug() << " [ERROR]" << "PowerPointThumbnailer::generate" << "  pages.count() == 0";
     return pages;
 }

@@ -1,31 +1,19 @@
 #pragma once
 
-#include "Thumbnailer.h"
-
-#include <memory>
-
-class OfficeApplication;
-class SharedOffice;
+#include "OfficeThumbnailer.h"
 
 // Presentations: the office exports each chosen slide straight to the thumbnail file.
-class PowerPointThumbnailer : public Thumbnailer
+class PowerPointThumbnailer : public OfficeThumbnailer
 {
     Q_OBJECT
     Q_DISABLE_COPY(PowerPointThumbnailer)
 
 public:
     explicit PowerPointThumbnailer(std::shared_ptr<SharedOffice> office);
-    ~PowerPointThumbnailer() override;
-
-    const QSet<QString>& supportedExtensions() const override { return extensions; }
-    tThumbnailPages generate(QFile& file) override;
-    void releaseWorkerResources() override;
-    void abort() override;
-    void jobStarting() override;
 
     std::unique_ptr<OfficeApplication> getPowerPointInstance();
 
 private:
-    QSet<QString> extensions;
-    std::shared_ptr<SharedOffice> office;
+    // Each chosen slide, exported at the thumbnail's size and path.
+    tThumbnailPages exportSlides(OfficeDocument& presentation, QFile& file);
 };

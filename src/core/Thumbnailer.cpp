@@ -331,12 +331,6 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
     return filesPage;
 }
 
-bool Thumbnailer::hasPagesToExport(int pageCount) const
-{
-    return settings.pageStart <= settings.pageEnd
-        && (pageCount < 0 || settings.pageStart <= pageCount);
-}
-
 int Thumbnailer::pdf2PngTimeoutMs(int pageCount)
 {
     // Generous for slow machines: a floor for start-up plus a few seconds a page.

@@ -70,10 +70,6 @@ public:
     void setChildTimeoutMs(int ms);
 
 protected:
-    // Whether the settings' page range holds a page of a document with pageCount pages
-    // (-1: not known).
-    bool hasPagesToExport(int pageCount) const;
-
     ThumbSettings settings;
     QString pdf2PngPath;
     QString pngRoot;

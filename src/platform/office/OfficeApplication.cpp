@@ -4,7 +4,7 @@
 
 std::unique_ptr<OfficeApplication> OfficeApplication::start(OfficeSession& session)
 {
-    if (!session.ensureRunning())
+    if (!session.ensureRunning().ok())
         return nullptr;
     return std::unique_ptr<OfficeApplication>(new OfficeApplication(session));
 }

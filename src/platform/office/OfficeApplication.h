@@ -14,7 +14,7 @@ class OfficeApplication
 
 public:
     // Makes sure the session's office process is up and connected; none when it cannot
-    // be started (the session's lastError() tells why).
+    // be started (the session's ensureRunning() tells why).
     static std::unique_ptr<OfficeApplication> start(OfficeSession& session);
     // Quits.
     ~OfficeApplication();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OfficeResult.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -9,41 +11,43 @@ class OfficeDocumentPrivate;
 class OfficeSessionPrivate;
 
 // A document loaded hidden and read-only by the office. Closed by close(), by the
-// application's quit() or when destroyed. Export calls answer success or failure; the
-// session's lastError() tells why one failed.
+// application's quit() or when destroyed. Calls answer their result or what went wrong.
 class OfficeDocument
 {
     Q_DISABLE_COPY(OfficeDocument)
 
 public:
-    enum class Kind { Text, Spreadsheet, Presentation, Drawing, Other };
+    enum class Kind {
+        Text,
+        Spreadsheet,
+        Presentation,
+        Drawing,
+        Other
+    };
 
     ~OfficeDocument();
 
     Kind kind() const;
     bool isOpen() const;
 
-    // Pages of the printed form (slides of a presentation); -1 when unknown.
-    int pageCount();
-    // Writes pages firstPage to lastPage (from 1) as a PDF file. A range running past the
-    // last page gives the pages that exist; a range starting past it gives false and no
-    // file.
-    bool exportPdf(const QString& pdfPath, int firstPage, int lastPage);
-    // Spreadsheets: prints every sheet whole, as if no print areas were defined. Changes
-    // only the loaded copy; false for other documents.
-    bool ignorePrintAreas();
+    // Writes pages firstPage to lastPage (from 1) of the printed form as a PDF file and
+    // answers how many it wrote. A range running past the last page gives the pages that
+    // exist; a range that holds no page gives 0 and no file. ignorePrintAreas prints every
+    // sheet of a spreadsheet whole, as if it defined none (the loaded copy only).
+    OfficeResult<int> exportPdf(const QString& pdfPath, int firstPage, int lastPage,
+                                bool ignorePrintAreas = false);
 
     // Slides of a presentation or pages of a drawing; 0 for other documents.
-    int slideCount();
+    OfficeResult<int> slideCount();
     // Writes slide slideNumber (from 1) as an image of exactly width x height pixels.
     // mediaType is "image/png" or "image/jpeg".
-    bool exportSlide(int slideNumber, const QString& imagePath, const QString& mediaType,
-                     int width, int height);
+    OfficeResult<bool> exportSlide(int slideNumber, const QString& imagePath,
+                                   const QString& mediaType, int width, int height);
 
     // Stores a copy with an office filter ("MS Word 2007 XML", "writer8", ...), encrypted
     // when a password is given.
-    bool saveCopy(const QString& path, const QString& filterName,
-                  const QString& password = QString());
+    OfficeResult<bool> saveCopy(const QString& path, const QString& filterName,
+                                const QString& password = QString());
 
     void close();
 

@@ -92,14 +92,11 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
     const std::shared_ptr<OfficeSessionPrivate> office = session.lock();
     if (!office)
         throw OfficeAutomationError(QStringLiteral("The office session has ended"));
-    if (!QFileInfo(path).isFile()) {
-        const QString message = QStringLiteral("No such file: ") + path;
-        office->fail(message);
-        throw OfficeAutomationError(message);
-    }
-    if (!office->ensureRunning())
-        throw OfficeAutomationError(QStringLiteral("The office is not running: ")
-                                    + office->lastError);
+    if (!QFileInfo(path).isFile())
+        throw OfficeAutomationError(QStringLiteral("No such file: ") + path);
+    const OfficeResult<bool> running = office->ensureRunning();
+    if (!running.ok())
+        throw OfficeAutomationError(QStringLiteral("The office is not running: ") + running.error);
 
     const rtl::OUString url = fileUrl(path);
     struct Loaded
@@ -108,7 +105,7 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
         Identity identity;
         QString filter;
     };
-    const Loaded loaded = office->call<Loaded>(
+    const OfficeResult<Loaded> result = office->call<Loaded>(
         QStringLiteral("Opening ") + path, [desktop = office->desktop, url] {
             // Without an interaction handler nothing can prompt: a password-protected file
             // simply yields no document.
@@ -129,11 +126,11 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
             }
             return result;
         });
-    if (!loaded.component.is()) {
-        const QString message = QStringLiteral("The office gave no document for ") + path;
-        office->fail(message);
-        throw OfficeAutomationError(message);
-    }
+    if (!result.ok())
+        throw OfficeAutomationError(result.error);
+    const Loaded& loaded = result.value;
+    if (!loaded.component.is())
+        throw OfficeAutomationError(QStringLiteral("The office gave no document for ") + path);
     const auto document = std::make_shared<OfficeDocumentPrivate>();
     document->component = loaded.component;
     document->kind = loaded.identity.kind;
@@ -142,11 +139,9 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
     ++office->documentsLoaded;
     if (family && (document->kind != *family || isPlainTextImport(loaded.filter))) {
         document->close(session);
-        const QString message = path + QStringLiteral(" is not a document of its family (read "
-                                                      "with the filter \"%1\")")
-                                           .arg(loaded.filter);
-        office->fail(message);
-        throw OfficeAutomationError(message);
+        throw OfficeAutomationError(path + QStringLiteral(" is not a document of its family "
+                                                          "(read with the filter \"%1\")")
+                                               .arg(loaded.filter));
     }
 
     opened.erase(std::remove_if(opened.begin(), opened.end(),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OfficeResult.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -9,17 +11,14 @@ class OfficeSessionPrivate;
 
 // One headless office process shared by every document: started on first use, kept warm
 // between documents, restarted when it died, ended with the session. A session is
-// created, used and destroyed on one thread (abort() excepted). The process runs with a
-// private profile, so the user's own office settings and windows are never touched, and
-// ends when the program ends, killed or crashed included. Applications and documents that
-// outlive their session do nothing.
+// created, used and destroyed on one thread (abort() excepted). Applications and
+// documents that outlive their session do nothing.
 class OfficeSession
 {
     Q_DISABLE_COPY(OfficeSession)
 
 public:
     static constexpr int DefaultCallTimeoutMs = 60000;
-    static constexpr int DefaultStartTimeoutMs = 90000;
     // Resident memory the office's processes may take together before they are killed: a
     // hostile document inflates to gigabytes, while a busy office stays far below 1 GiB.
     static constexpr qint64 DefaultMemoryLimitMiB = 2048;
@@ -35,10 +34,6 @@ public:
     // Time limit of each office call (load, export, close). A call that overruns kills the
     // office process; the next document gets a fresh one.
     void setCallTimeoutMs(int ms);
-    int callTimeoutMs() const;
-    // Time limit for starting the office process and connecting to it.
-    void setStartTimeoutMs(int ms);
-    int startTimeoutMs() const;
     // Memory limit of the office process group, checked while each call waits. A call that
     // passes it kills the office process; the next document gets a fresh one.
     void setMemoryLimitMiB(qint64 mib);
@@ -46,20 +41,16 @@ public:
     void setDocumentsPerProcess(int documents);
 
     // Makes sure the office process is up and connected, starting it when needed.
-    bool ensureRunning();
+    OfficeResult<bool> ensureRunning();
     // Starts the office process, when none runs, without waiting for it to answer: its
     // start overlaps other work, and ensureRunning() connects to it. A failed start costs
     // only the documents that need it.
     void launch();
-    // Asks the office process to end and kills its process group if it lingers.
-    void shutdown();
     // May be called from any thread: kills the office process group at once, makes a
     // pending call fail and refuses every later call and start.
     void abort();
     // Id of the office process, which leads its own process group; 0 when none runs.
     qint64 processId() const;
-    // What went wrong in the last failed call, for diagnostics.
-    QString lastError() const;
 
 private:
     friend class OfficeApplication;

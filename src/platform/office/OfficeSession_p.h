@@ -1,11 +1,11 @@
 #pragma once
 
-#include "GroupProcess.h"
+#include "DeadlineRunner.h"
+#include "OfficeProcess.h"
+#include "OfficeResult.h"
 
 #include <QDeadlineTimer>
 #include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <com/sun/star/frame/XDesktop2.hpp>
@@ -24,39 +24,39 @@ public:
     explicit OfficeSessionPrivate(const QString& programDir);
     ~OfficeSessionPrivate();
 
-    bool ensureRunning();
+    OfficeResult<bool> ensureRunning();
     void launch();
     // Thread-safe: kills the office process group and refuses every later call and start.
     void abort();
     // Ends the office process; graceful asks it to terminate before killing its group.
     void stopProcess(bool graceful);
-    bool processRunning() const;
-    qint64 processId() const { return processGroup; }
+    bool processRunning() const { return process && process->isRunning(); }
+    qint64 processId() const { return processRunning() ? process->group() : 0; }
     // True while the process that served the given generation still serves.
     bool serves(quint64 processGeneration) const;
 
-    // Runs work on a helper thread and waits at most timeoutMs (the call time limit when
-    // negative). On overrun the office process group is killed, which makes the pending
-    // UNO call fail. Throws OfficeAutomationError on time-out or any exception of work.
-    // work may outlive this call after a time-out: it must capture by value.
-    void run(const QString& what, const std::function<void()>& work, int timeoutMs = -1);
+    // Runs work within the call time limit (timeoutMs when given) and the memory limit.
+    // On overrun the office process group is killed, which makes the pending UNO call
+    // fail. work may outlive this call after a time-out: it must capture by value.
+    OfficeResult<bool> run(const QString& what, const std::function<void()>& work,
+                           int timeoutMs = -1);
 
     template<typename Result>
-    Result call(const QString& what, const std::function<Result()>& work, int timeoutMs = -1)
+    OfficeResult<Result> call(const QString& what, const std::function<Result()>& work,
+                              int timeoutMs = -1)
     {
         auto result = std::make_shared<Result>();
-        run(what, [result, work] { *result = work(); }, timeoutMs);
-        return *result;
+        const OfficeResult<bool> done = run(
+            what, [result, work] { *result = work(); }, timeoutMs);
+        if (!done.ok())
+            return OfficeResult<Result>::failure(done.error);
+        return {*result, QString()};
     }
-
-    void fail(const QString& message);
 
     QString programDir;
     int callTimeoutMs;
-    int startTimeoutMs;
     qint64 memoryLimitMiB;
     int documentsPerProcess;
-    QString lastError;
     // Documents loaded by the current office process.
     int documentsLoaded = 0;
 
@@ -66,25 +66,18 @@ public:
     quint64 generation = 0;
 
 private:
-    bool bootstrap();
-    bool startProcess();
-    // Starts the office process without connecting to it; answers the pipe to connect
-    // to, empty when the start failed.
-    QString launchProcess(const QDeadlineTimer& deadline);
-    bool connect(const QString& pipeName, const QDeadlineTimer& deadline);
-    void killProcess();
+    OfficeResult<bool> bootstrap();
+    OfficeResult<bool> startProcess(const QDeadlineTimer& deadline);
+    OfficeResult<bool> connect(const QDeadlineTimer& deadline);
 
     QThread* const owner;
+    const DeadlineRunner runner;
     css::uno::Reference<css::uno::XComponentContext> localContext;
-    // The office's private area: profile, temporary folder and the record of its group.
-    std::unique_ptr<QTemporaryDir> area;
-    std::unique_ptr<GroupProcess> process;
-    qint64 processGroup = 0;
-    QStringList stalePipeFiles;
-    // Pipe of a process launch() started, until ensureRunning() connects to it.
-    QString launchedPipe;
+    std::unique_ptr<OfficeProcess> process;
+    // Started by launch() and not yet connected.
+    bool launched = false;
     bool broken = false;
-    std::atomic<bool> aborted{false};
-    // processGroup, for abort() on another thread.
-    std::atomic<qint64> liveGroup{0};
+    std::atomic<bool> aborted {false};
+    // The process group, for abort() on another thread.
+    std::atomic<qint64> liveGroup {0};
 };
