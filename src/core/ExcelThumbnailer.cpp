@@ -1,11 +1,10 @@
 #include "ExcelThumbnailer.h"
 
+#include "FileFamilies.h"
 #include "OfficeApplication.h"
 
 ExcelThumbnailer::ExcelThumbnailer(std::shared_ptr<SharedOffice> office)
-    : OfficeThumbnailer(
-        {QStringLiteral("xlsx"), QStringLiteral("xlsm"), QStringLiteral("xls"),
-         QStringLiteral("ods")},
+    : OfficeThumbnailer(FileFamilies::suffixSet(Excel),
         std::move(office),
         {[this] { return createExcelInstance(); }, "ExcelThumbnailer::createExcelInstance",
          "  Can't create Excel instance", "ExcelThumbnailer::generate",

@@ -1,14 +1,11 @@
 #include "ImageThumbnailer.h"
 
+#include "FileFamilies.h"
+
 #include <QDebug>
 
 ImageThumbnailer::ImageThumbnailer()
-    : extensions({QStringLiteral("bmp"), QStringLiteral("dib"), QStringLiteral("jpg"),
-                  QStringLiteral("jpeg"), QStringLiteral("jpe"), QStringLiteral("jif"),
-                  QStringLiteral("jfif"), QStringLiteral("jfi"), QStringLiteral("png"),
-                  QStringLiteral("ppm"), QStringLiteral("pgm"), QStringLiteral("pbm"),
-                  QStringLiteral("pnm"), QStringLiteral("xbm"), QStringLiteral("xpm"),
-                  QStringLiteral("tiff"), QStringLiteral("tif"), QStringLiteral("gif")})
+    : extensions(FileFamilies::suffixSet(Picture))
 {
 }
 

@@ -1,5 +1,6 @@
 #include "JobBuilder.h"
 
+#include "FileFamilies.h"
 #include "ThumbEngine.h"
 
 namespace {
@@ -39,32 +40,7 @@ ThumbJob JobBuilder::build(const JobOptions& options)
 
 QStringList JobBuilder::extensions(qint32 family)
 {
-    switch (family) {
-    case Word:
-        return {QStringLiteral("doc"), QStringLiteral("docx"), QStringLiteral("rtf"),
-                QStringLiteral("odt")};
-    case Excel:
-        return {QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("xlsm"),
-                QStringLiteral("ods")};
-    case PowerPoint:
-        return {QStringLiteral("ppt"), QStringLiteral("pptx")};
-    case Text:
-        return {QStringLiteral("txt"), QStringLiteral("xml"), QStringLiteral("log"),
-                QStringLiteral("ans"), QStringLiteral("asc"), QStringLiteral("csv"),
-                QStringLiteral("nfo"), QStringLiteral("1st"), QStringLiteral("bat"),
-                QStringLiteral("info")};
-    case Pdf:
-        return {QStringLiteral("pdf")};
-    case Picture:
-        return {QStringLiteral("bmp"), QStringLiteral("dib"), QStringLiteral("jpg"),
-                QStringLiteral("jpeg"), QStringLiteral("jpe"), QStringLiteral("jif"),
-                QStringLiteral("jfif"), QStringLiteral("jfi"), QStringLiteral("png"),
-                QStringLiteral("ppm"), QStringLiteral("pgm"), QStringLiteral("pbm"),
-                QStringLiteral("pnm"), QStringLiteral("xbm"), QStringLiteral("xpm"),
-                QStringLiteral("tiff"), QStringLiteral("tif"), QStringLiteral("gif")};
-    default:
-        return {};
-    }
+    return FileFamilies::suffixes(family);
 }
 
 bool JobBuilder::isAvailable(qint32 family)

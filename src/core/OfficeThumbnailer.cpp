@@ -4,10 +4,13 @@
 #include "OfficeAutomationError.h"
 #include "OfficeSession.h"
 #include "SharedOffice.h"
+#include "StageTimer.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+
+#include <optional>
 
 OfficeThumbnailer::OfficeThumbnailer(QSet<QString> extensions, std::shared_ptr<SharedOffice> office,
                                      Plan plan)
@@ -49,10 +52,13 @@ std::unique_ptr<OfficeApplication> OfficeThumbnailer::startApplication()
 Thumbnailer::tThumbnailPages OfficeThumbnailer::generate(QFile& file)
 {
     tThumbnailPages pages;
+    std::optional<StageTimer> starting(std::in_place, "office start", file.fileName());
     if (std::unique_ptr<OfficeApplication> application = plan.start()) {
+        starting.reset();
         const QString source = QDir::toNativeSeparators(file.fileName());
         std::unique_ptr<OfficeDocument> document;
         try {
+            const StageTimer opening("open", file.fileName());
             document = application->documents().open(source, plan.family);
         } catch (const OfficeAutomationError&) {
             qDebug() << " [ERROR]" << plan.generateFunction << plan.openFailed << source;
@@ -77,8 +83,10 @@ Thumbnailer::tThumbnailPages OfficeThumbnailer::exportPdf(OfficeDocument& docume
     const QString pdfPath =
         workArea() + QFileInfo(source).completeBaseName() + QStringLiteral(".pdf");
     // Only the chosen pages are exported: the PDF starts at pageStart.
+    std::optional<StageTimer> exporting(std::in_place, "export", source);
     const OfficeResult<int> exported =
         document.exportPdf(pdfPath, settings.pageStart, settings.pageEnd, ignorePrintAreas);
+    exporting.reset();
     if (!exported.ok()) {
         QDebug line = qDebug();
         line << " [ERROR]" << plan.generateFunction;

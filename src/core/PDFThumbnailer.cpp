@@ -1,9 +1,11 @@
 #include "PDFThumbnailer.h"
 
+#include "FileFamilies.h"
+
 #include <QDebug>
 
 PDFThumbnailer::PDFThumbnailer()
-    : extensions({QStringLiteral("pdf")})
+    : extensions(FileFamilies::suffixSet(Pdf))
 {
 }
 

@@ -1,6 +1,9 @@
 #include "PowerPointThumbnailer.h"
 
+#include "FileFamilies.h"
 #include "OfficeApplication.h"
+#include "OutputFormat.h"
+#include "StageTimer.h"
 
 #include <QDebug>
 #include <QDir>
@@ -30,30 +33,26 @@ bool isWhole(const QString& path, bool jpeg)
 // thumbnail, renamed on success, so that a failed export (a full disk) leaves no empty or
 // cut file behind.
 bool writeSlide(OfficeDocument& presentation, int slide, const QString& path,
-                const QString& filterName, int width, int height, const QString& exported)
+                const OutputFormat& format, int width, int height, const QString& exported)
 {
-    const bool jpeg = filterName == QLatin1String("jpg");
-    if (!presentation
-             .exportSlide(slide, exported,
-                          jpeg ? QStringLiteral("image/jpeg") : QStringLiteral("image/png"), width,
-                          height)
-             .ok())
+    if (!presentation.exportSlide(slide, exported, format.slideMediaType, width, height).ok())
         return false;
+    const bool jpeg = format.slideMediaType == QLatin1String("image/jpeg");
     QImageReader reader(exported, jpeg ? "jpeg" : "png");
     if (reader.size() != QSize(width, height) || !isWhole(exported, jpeg))
         return false;
-    if (filterName != QLatin1String("bmp"))
+    if (format.format != ThumbSettings::OutBmp)
         return std::rename(QFile::encodeName(exported).constData(),
                            QFile::encodeName(path).constData())
             == 0;
     const QImage image = reader.read();
     QSaveFile bmp(path);
-    return !image.isNull() && bmp.open(QIODevice::WriteOnly) && image.save(&bmp, "BMP")
+    return !image.isNull() && bmp.open(QIODevice::WriteOnly) && image.save(&bmp, format.writerName)
         && bmp.commit();
 }
 
 bool exportSlide(OfficeDocument& presentation, int slide, const QString& path,
-                 const QString& filterName, int width, int height)
+                 const OutputFormat& format, int width, int height)
 {
     // A free name, left for the office to create with the usual permissions.
     QString exported;
@@ -63,7 +62,7 @@ bool exportSlide(OfficeDocument& presentation, int slide, const QString& path,
             return false;
         exported = reserved.fileName();
     }
-    const bool written = writeSlide(presentation, slide, path, filterName, width, height, exported);
+    const bool written = writeSlide(presentation, slide, path, format, width, height, exported);
     QFile::remove(exported);
     return written;
 }
@@ -71,7 +70,7 @@ bool exportSlide(OfficeDocument& presentation, int slide, const QString& path,
 } // namespace
 
 PowerPointThumbnailer::PowerPointThumbnailer(std::shared_ptr<SharedOffice> office)
-    : OfficeThumbnailer({QStringLiteral("ppt"), QStringLiteral("pptx")}, std::move(office),
+    : OfficeThumbnailer(FileFamilies::suffixSet(PowerPoint), std::move(office),
                         {[this] { return getPowerPointInstance(); },
                          "PowerPointThumbnailer::getPowerPointInstance",
                          "  Can't create PowerPoint instance", "PowerPointThumbnailer::generate",
@@ -90,8 +89,9 @@ std::unique_ptr<OfficeApplication> PowerPointThumbnailer::getPowerPointInstance(
 Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument& presentation,
                                                                  QFile& file)
 {
+    const StageTimer stage("export", file.fileName());
     tThumbnailPages pages;
-    const QString filterName = extensionFor(settings.outputFormat);
+    const OutputFormat& format = OutputFormat::of(settings.outputFormat);
     if (presentation.slideCount().value <= 0 || settings.pageStart > settings.pageEnd)
         return pages;
     for (qint32 i = settings.pageStart; i <= settings.pageEnd; ++i) {
@@ -104,7 +104,7 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument&
                      << "  ppSlides->Item(" << i << ")";
             continue;
         }
-        if (exportSlide(presentation, i, imagePath, filterName, settings.width, settings.height))
+        if (exportSlide(presentation, i, imagePath, format, settings.width, settings.height))
             pages.insert(i, imagePath);
         else
             qDebug() << " [ERROR]"

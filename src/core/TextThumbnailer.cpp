@@ -1,5 +1,7 @@
 #include "TextThumbnailer.h"
 
+#include "FileFamilies.h"
+
 #include <QDebug>
 #include <QFileInfo>
 #include <QPrinter>
@@ -7,10 +9,7 @@
 #include <QTextDocument>
 
 TextThumbnailer::TextThumbnailer()
-    : extensions({QStringLiteral("txt"), QStringLiteral("log"), QStringLiteral("ans"),
-                  QStringLiteral("asc"), QStringLiteral("csv"), QStringLiteral("nfo"),
-                  QStringLiteral("1st"), QStringLiteral("xml"), QStringLiteral("bat"),
-                  QStringLiteral("info")})
+    : extensions(FileFamilies::suffixSet(Text))
 {
 }
 

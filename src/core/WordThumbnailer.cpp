@@ -1,10 +1,10 @@
 #include "WordThumbnailer.h"
 
+#include "FileFamilies.h"
 #include "OfficeApplication.h"
 
 WordThumbnailer::WordThumbnailer(std::shared_ptr<SharedOffice> office)
-    : OfficeThumbnailer({QStringLiteral("doc"), QStringLiteral("docx"), QStringLiteral("rtf"),
-                         QStringLiteral("odt")},
+    : OfficeThumbnailer(FileFamilies::suffixSet(Word),
                         std::move(office),
                         {[this] { return getWordInstance(); }, "WordThumbnailer::getWordInstance",
                          "  Can't create Word instance", "WordThumbnailer::generate",
