@@ -52,7 +52,7 @@ std::unique_ptr<OfficeApplication> OfficeThumbnailer::startApplication()
 Thumbnailer::tThumbnailPages OfficeThumbnailer::generate(QFile& file)
 {
     tThumbnailPages pages;
-    std::optional<StageTimer> starting(std::in_place, "office start", file.fileName());
+    std::optional<StageTimer> starting(std::in_place, "office-start", file.fileName());
     if (std::unique_ptr<OfficeApplication> application = plan.start()) {
         starting.reset();
         const QString source = QDir::toNativeSeparators(file.fileName());
