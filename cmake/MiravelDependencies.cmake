@@ -25,4 +25,6 @@ if(BUILD_TESTING)
     find_package(Qt5 5.15 REQUIRED COMPONENTS Test)
     # Reference renderings and the text of PDFs in tests.
     pkg_check_modules(POPPLER_QT5 REQUIRED IMPORTED_TARGET poppler-qt5)
+    # The test run checks the layout of every C++ source.
+    find_program(CLANG_FORMAT clang-format REQUIRED)
 endif()
