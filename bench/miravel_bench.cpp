@@ -60,7 +60,7 @@ double peakMemoryMb()
 
 double childPeakMemoryMb()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_CHILDREN, &usage);
     return megabytes(double(usage.ru_maxrss));
 }
@@ -82,26 +82,31 @@ int main(int argc, char* argv[])
     previousHandler = qInstallMessageHandler(countErrors);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Runs one thumbnail job and reports its cost."));
+    parser.setApplicationDescription(
+        QStringLiteral("Runs one thumbnail job and reports its cost."));
     parser.addHelpOption();
-    const QCommandLineOption extOption(QStringLiteral("ext"),
+    const QCommandLineOption extOption(
+        QStringLiteral("ext"),
         QStringLiteral("Suffixes searched for in folders (default: all the engine handles)."),
         QStringLiteral("list"));
     const QCommandLineOption recursiveOption(QStringLiteral("recursive"),
-        QStringLiteral("Also search sub-folders."));
-    const QCommandLineOption sizeOption(QStringLiteral("size"),
-        QStringLiteral("Thumbnail box, WIDTHxHEIGHT (default 200x200)."), QStringLiteral("box"),
-        QStringLiteral("200x200"));
-    const QCommandLineOption aspectOption(QStringLiteral("keep-aspect"),
+                                             QStringLiteral("Also search sub-folders."));
+    const QCommandLineOption sizeOption(
+        QStringLiteral("size"), QStringLiteral("Thumbnail box, WIDTHxHEIGHT (default 200x200)."),
+        QStringLiteral("box"), QStringLiteral("200x200"));
+    const QCommandLineOption aspectOption(
+        QStringLiteral("keep-aspect"),
         QStringLiteral("Keep the aspect ratio: on (default) or off."), QStringLiteral("on|off"),
         QStringLiteral("on"));
-    const QCommandLineOption pagesOption(QStringLiteral("pages"),
+    const QCommandLineOption pagesOption(
+        QStringLiteral("pages"),
         QStringLiteral("Pages of PDF and office files, FIRST-LAST (default 1-1)."),
         QStringLiteral("range"), QStringLiteral("1-1"));
-    const QCommandLineOption formatOption(QStringLiteral("format"),
-        QStringLiteral("Thumbnail format: png (default), jpg or bmp."), QStringLiteral("format"),
-        QStringLiteral("png"));
-    const QCommandLineOption outputOption(QStringLiteral("output"),
+    const QCommandLineOption formatOption(
+        QStringLiteral("format"), QStringLiteral("Thumbnail format: png (default), jpg or bmp."),
+        QStringLiteral("format"), QStringLiteral("png"));
+    const QCommandLineOption outputOption(
+        QStringLiteral("output"),
         QStringLiteral("Output folder (default: a temporary folder, removed at the end)."),
         QStringLiteral("folder"));
     parser.addOptions({extOption, recursiveOption, sizeOption, aspectOption, pagesOption,
@@ -126,8 +131,8 @@ int main(int argc, char* argv[])
         return fail(QStringLiteral("no files or folders given"));
 
     QTemporaryDir temporaryOutput;
-    const QString output = parser.isSet(outputOption) ? parser.value(outputOption)
-                                                      : temporaryOutput.path();
+    const QString output =
+        parser.isSet(outputOption) ? parser.value(outputOption) : temporaryOutput.path();
     if (!QDir().mkpath(output))
         return fail(QStringLiteral("cannot create %1").arg(output));
 
@@ -166,8 +171,7 @@ int main(int argc, char* argv[])
                          for (const QSet<QString>& set : generated)
                              thumbnails += set.size();
                      });
-    QObject::connect(&engine, &ThumbEngine::sigDone, &app,
-                     [] { QCoreApplication::exit(0); });
+    QObject::connect(&engine, &ThumbEngine::sigDone, &app, [] { QCoreApplication::exit(0); });
 
     engine.setPdf2PngPath(QCoreApplication::applicationDirPath()
                           + QStringLiteral("/pdf2png/pdftopng"));

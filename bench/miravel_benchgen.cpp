@@ -22,24 +22,24 @@
 namespace {
 
 const QStringList Words = {
-    QStringLiteral("the"), QStringLiteral("harbour"), QStringLiteral("light"),
-    QStringLiteral("morning"), QStringLiteral("quietly"), QStringLiteral("river"),
-    QStringLiteral("report"), QStringLiteral("measured"), QStringLiteral("across"),
-    QStringLiteral("northern"), QStringLiteral("valley"), QStringLiteral("and"),
-    QStringLiteral("of"), QStringLiteral("a"), QStringLiteral("season"),
-    QStringLiteral("engineers"), QStringLiteral("built"), QStringLiteral("bridge"),
-    QStringLiteral("over"), QStringLiteral("stone"), QStringLiteral("with"),
-    QStringLiteral("careful"), QStringLiteral("figures"), QStringLiteral("in"),
-    QStringLiteral("their"), QStringLiteral("ledger"), QStringLiteral("while"),
-    QStringLiteral("weather"), QStringLiteral("turned"), QStringLiteral("colder"),
-    QStringLiteral("every"), QStringLiteral("evening"), QStringLiteral("market"),
-    QStringLiteral("prices"), QStringLiteral("rose"), QStringLiteral("slowly"),
-    QStringLiteral("because"), QStringLiteral("shipping"), QStringLiteral("was"),
-    QStringLiteral("delayed"), QStringLiteral("by"), QStringLiteral("storms"),
-    QStringLiteral("council"), QStringLiteral("agreed"), QStringLiteral("to"),
-    QStringLiteral("review"), QStringLiteral("plans"), QStringLiteral("for"),
-    QStringLiteral("new"), QStringLiteral("library"), QStringLiteral("near"),
-    QStringLiteral("old"), QStringLiteral("station")};
+    QStringLiteral("the"),       QStringLiteral("harbour"),  QStringLiteral("light"),
+    QStringLiteral("morning"),   QStringLiteral("quietly"),  QStringLiteral("river"),
+    QStringLiteral("report"),    QStringLiteral("measured"), QStringLiteral("across"),
+    QStringLiteral("northern"),  QStringLiteral("valley"),   QStringLiteral("and"),
+    QStringLiteral("of"),        QStringLiteral("a"),        QStringLiteral("season"),
+    QStringLiteral("engineers"), QStringLiteral("built"),    QStringLiteral("bridge"),
+    QStringLiteral("over"),      QStringLiteral("stone"),    QStringLiteral("with"),
+    QStringLiteral("careful"),   QStringLiteral("figures"),  QStringLiteral("in"),
+    QStringLiteral("their"),     QStringLiteral("ledger"),   QStringLiteral("while"),
+    QStringLiteral("weather"),   QStringLiteral("turned"),   QStringLiteral("colder"),
+    QStringLiteral("every"),     QStringLiteral("evening"),  QStringLiteral("market"),
+    QStringLiteral("prices"),    QStringLiteral("rose"),     QStringLiteral("slowly"),
+    QStringLiteral("because"),   QStringLiteral("shipping"), QStringLiteral("was"),
+    QStringLiteral("delayed"),   QStringLiteral("by"),       QStringLiteral("storms"),
+    QStringLiteral("council"),   QStringLiteral("agreed"),   QStringLiteral("to"),
+    QStringLiteral("review"),    QStringLiteral("plans"),    QStringLiteral("for"),
+    QStringLiteral("new"),       QStringLiteral("library"),  QStringLiteral("near"),
+    QStringLiteral("old"),       QStringLiteral("station")};
 
 QString sentence(QRandomGenerator& random)
 {
@@ -95,25 +95,25 @@ void drawChart(QPainter& painter, const QRectF& box, QRandomGenerator& random)
     const double step = box.width() / bars;
     for (int i = 0; i < bars; ++i) {
         const double h = box.height() * (0.2 + random.bounded(0.7));
-        painter.fillRect(QRectF(box.left() + i * step + step * 0.15, box.bottom() - h,
-                                step * 0.5, h),
-                         QColor::fromHsv(30 * i, 160, 220));
+        painter.fillRect(
+            QRectF(box.left() + i * step + step * 0.15, box.bottom() - h, step * 0.5, h),
+            QColor::fromHsv(30 * i, 160, 220));
     }
 
     QPainterPath curve(QPointF(box.left(), box.center().y()));
     for (int i = 1; i <= 6; ++i) {
         const double x = box.left() + box.width() * i / 6;
-        curve.cubicTo(x - step, box.top() + random.bounded(box.height()),
-                      x - step / 2, box.top() + random.bounded(box.height()),
-                      x, box.top() + random.bounded(box.height()));
+        curve.cubicTo(x - step, box.top() + random.bounded(box.height()), x - step / 2,
+                      box.top() + random.bounded(box.height()), x,
+                      box.top() + random.bounded(box.height()));
     }
     painter.setPen(QPen(QColor(20, 60, 160), 8));
     painter.drawPath(curve);
 
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(200, 40, 40, 160));
-    painter.drawEllipse(QRectF(box.right() - box.width() * 0.3, box.top(), box.width() * 0.25,
-                               box.width() * 0.25));
+    painter.drawEllipse(
+        QRectF(box.right() - box.width() * 0.3, box.top(), box.width() * 0.25, box.width() * 0.25));
     painter.restore();
 }
 
@@ -138,18 +138,19 @@ bool writePdf(const QString& path, int pages, QRandomGenerator& random)
         QString text;
         for (int p = 0; p < 3; ++p)
             text += paragraph(random) + QStringLiteral("\n\n");
-        painter.drawText(QRectF(body.left(), body.top(), body.width(), third),
-                         Qt::TextWordWrap, text);
+        painter.drawText(QRectF(body.left(), body.top(), body.width(), third), Qt::TextWordWrap,
+                         text);
         const QRectF lower(body.left(), body.top() + third + 50, body.width(), third * 2 - 50);
-        drawChart(painter, QRectF(lower.left(), lower.top(), lower.width() * 0.45,
-                                  lower.height() * 0.45), random);
-        const QRectF photoBox(lower.left() + lower.width() * 0.5, lower.top(),
-                              lower.width() * 0.5, lower.height() * 0.45);
+        drawChart(painter,
+                  QRectF(lower.left(), lower.top(), lower.width() * 0.45, lower.height() * 0.45),
+                  random);
+        const QRectF photoBox(lower.left() + lower.width() * 0.5, lower.top(), lower.width() * 0.5,
+                              lower.height() * 0.45);
         painter.drawImage(photoBox, photo(random, QSize(1200, 900)));
-        painter.drawText(QRectF(lower.left(), lower.top() + lower.height() * 0.5,
-                                lower.width(), lower.height() * 0.5),
-                         Qt::TextWordWrap, paragraph(random) + QStringLiteral("\n\n")
-                                               + paragraph(random));
+        painter.drawText(QRectF(lower.left(), lower.top() + lower.height() * 0.5, lower.width(),
+                                lower.height() * 0.5),
+                         Qt::TextWordWrap,
+                         paragraph(random) + QStringLiteral("\n\n") + paragraph(random));
     }
     return painter.end();
 }
@@ -168,8 +169,9 @@ bool writeText(const QString& path, QRandomGenerator& random)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: miravel-benchgen pdf FOLDER COUNT PAGES\n"
-                         "       miravel-benchgen text FOLDER COUNT\n");
+    std::fprintf(stderr,
+                 "usage: miravel-benchgen pdf FOLDER COUNT PAGES\n"
+                 "       miravel-benchgen text FOLDER COUNT\n");
     return 2;
 }
 

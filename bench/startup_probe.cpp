@@ -23,7 +23,8 @@ public:
             reported = true;
             timespec now;
             clock_gettime(CLOCK_REALTIME, &now);
-            std::printf("EXPOSED_NS %lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+            std::printf("EXPOSED_NS %lld\n",
+                        static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
             std::fflush(stdout);
             QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
         }

@@ -14,7 +14,8 @@ AboutDialog::AboutDialog(QWidget* parent)
     setFixedSize(size());
     // The form carries a placeholder address; the real one is a build setting.
     QString text = ui->label_2->text();
-    text.replace(QStringLiteral("support@miravel.example"), QString::fromUtf8(MIRAVEL_SUPPORT_EMAIL));
+    text.replace(QStringLiteral("support@miravel.example"),
+                 QString::fromUtf8(MIRAVEL_SUPPORT_EMAIL));
     ui->label_2->setText(text);
     connect(ui->label_2, &QLabel::linkActivated, this,
             [this](const QString& link) { openUrlOrWarn(this, QUrl(link)); });

@@ -17,8 +17,7 @@ CompactSpinBoxStyle::CompactSpinBoxStyle(QObject* parent)
     setParent(parent);
 }
 
-QRect CompactSpinBoxStyle::subControlRect(ComplexControl control,
-                                          const QStyleOptionComplex* option,
+QRect CompactSpinBoxStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option,
                                           SubControl subControl, const QWidget* widget) const
 {
     QRect rect = QProxyStyle::subControlRect(control, option, subControl, widget);
@@ -43,8 +42,8 @@ void CompactSpinBoxStyle::apply(QSpinBox* spin)
     option.frame = spin->hasFrame();
     option.buttonSymbols = spin->buttonSymbols();
     option.subControls = SC_SpinBoxFrame | SC_SpinBoxEditField | SC_SpinBoxUp | SC_SpinBoxDown;
-    const int room = subControlRect(CC_SpinBox, &option, SC_SpinBoxEditField, spin).width()
-        - 2 * LineEditMargin;
+    const int room =
+        subControlRect(CC_SpinBox, &option, SC_SpinBoxEditField, spin).width() - 2 * LineEditMargin;
     const QString widest = QString::number(spin->maximum());
     QFont font = spin->font();
     const qreal size = font.pointSizeF();

@@ -30,13 +30,12 @@ namespace {
 const QString DefaultTemplate = JobOptions::DefaultNameFormat;
 const QString OfficeWarningDontShowKey = QStringLiteral("MVSOfficeWarningDontShow");
 
-const QStringList HelpPages = {
-    QStringLiteral("help-introduction-system-requirements.html"),
-    QStringLiteral("help-how-to-select-file-types.html"),
-    QStringLiteral("help-how-to-select-files-and-folders.html"),
-    QStringLiteral("help-how-to-appearance-options.html"),
-    QStringLiteral("help-how-thumbnails-output-options.html"),
-    QStringLiteral("help-how-to-generate-thumbnails.html")};
+const QStringList HelpPages = {QStringLiteral("help-introduction-system-requirements.html"),
+                               QStringLiteral("help-how-to-select-file-types.html"),
+                               QStringLiteral("help-how-to-select-files-and-folders.html"),
+                               QStringLiteral("help-how-to-appearance-options.html"),
+                               QStringLiteral("help-how-thumbnails-output-options.html"),
+                               QStringLiteral("help-how-to-generate-thumbnails.html")};
 
 } // namespace
 
@@ -108,17 +107,16 @@ void MainWindow::initWindow()
 QList<MainWindow::FamilyOptions> MainWindow::familyOptions() const
 {
     return {
-        {Word, ui->wordSpinThumbWidth, ui->wordSpinThumbHeight,
-         ui->wordSpinPageFrom, ui->wordSpinPageTo, ui->wordCheckKeepAspectRatio},
-        {Excel, ui->excelSpinThumbWidth, ui->excelSpinThumbHeight,
-         ui->excelSpinPageFrom, ui->excelSpinPageTo, ui->excelCheckKeepAspectRatio},
-        {PowerPoint, ui->ppointSpinThumbWidth,
-         ui->ppointSpinThumbHeight, ui->ppointSpinPageFrom, ui->ppointSpinPageTo,
-         ui->pptCheckKeepAspectRatio},
-        {Pdf, ui->pdfSpinThumbWidth, ui->pdfSpinThumbHeight,
-         ui->pdfSpinPageFrom, ui->pdfSpinPageTo, ui->pdfCheckKeepAspectRatio},
-        {Picture, ui->picSpinThumbWidth, ui->picSpinThumbHeight,
-         nullptr, nullptr, ui->picCheckKeepAspectRatio},
+        {Word, ui->wordSpinThumbWidth, ui->wordSpinThumbHeight, ui->wordSpinPageFrom,
+         ui->wordSpinPageTo, ui->wordCheckKeepAspectRatio},
+        {Excel, ui->excelSpinThumbWidth, ui->excelSpinThumbHeight, ui->excelSpinPageFrom,
+         ui->excelSpinPageTo, ui->excelCheckKeepAspectRatio},
+        {PowerPoint, ui->ppointSpinThumbWidth, ui->ppointSpinThumbHeight, ui->ppointSpinPageFrom,
+         ui->ppointSpinPageTo, ui->pptCheckKeepAspectRatio},
+        {Pdf, ui->pdfSpinThumbWidth, ui->pdfSpinThumbHeight, ui->pdfSpinPageFrom, ui->pdfSpinPageTo,
+         ui->pdfCheckKeepAspectRatio},
+        {Picture, ui->picSpinThumbWidth, ui->picSpinThumbHeight, nullptr, nullptr,
+         ui->picCheckKeepAspectRatio},
     };
 }
 
@@ -301,16 +299,46 @@ void MainWindow::insertTemplateToken(const QString& word)
     ui->templateEdit->insert(QLatin1Char('[') + word + QLatin1Char(']'));
 }
 
-void MainWindow::on_btnTemplateName_clicked() { insertTemplateToken(Names::Token::Name); }
-void MainWindow::on_btnTemplatePage_clicked() { insertTemplateToken(Names::Token::Page); }
-void MainWindow::on_btnTemplateCurrentDate_clicked() { insertTemplateToken(Names::Token::Date); }
-void MainWindow::on_btnTemplateCurrentTime_clicked() { insertTemplateToken(Names::Token::Time); }
-void MainWindow::on_btnTemplateCreatedDate_clicked() { insertTemplateToken(Names::Token::CreatedDate); }
-void MainWindow::on_btnTemplateCreatedTime_clicked() { insertTemplateToken(Names::Token::CreatedTime); }
-void MainWindow::on_btnTemplateModifiedDate_clicked() { insertTemplateToken(Names::Token::ModifiedDate); }
-void MainWindow::on_btnTemplateModifiedTime_clicked() { insertTemplateToken(Names::Token::ModifiedTime); }
-void MainWindow::on_btnTemplateFolderName_clicked() { insertTemplateToken(Names::Token::Folder); }
-void MainWindow::on_btnTemplateFileSize_clicked() { insertTemplateToken(Names::Token::FileSize); }
+void MainWindow::on_btnTemplateName_clicked()
+{
+    insertTemplateToken(Names::Token::Name);
+}
+void MainWindow::on_btnTemplatePage_clicked()
+{
+    insertTemplateToken(Names::Token::Page);
+}
+void MainWindow::on_btnTemplateCurrentDate_clicked()
+{
+    insertTemplateToken(Names::Token::Date);
+}
+void MainWindow::on_btnTemplateCurrentTime_clicked()
+{
+    insertTemplateToken(Names::Token::Time);
+}
+void MainWindow::on_btnTemplateCreatedDate_clicked()
+{
+    insertTemplateToken(Names::Token::CreatedDate);
+}
+void MainWindow::on_btnTemplateCreatedTime_clicked()
+{
+    insertTemplateToken(Names::Token::CreatedTime);
+}
+void MainWindow::on_btnTemplateModifiedDate_clicked()
+{
+    insertTemplateToken(Names::Token::ModifiedDate);
+}
+void MainWindow::on_btnTemplateModifiedTime_clicked()
+{
+    insertTemplateToken(Names::Token::ModifiedTime);
+}
+void MainWindow::on_btnTemplateFolderName_clicked()
+{
+    insertTemplateToken(Names::Token::Folder);
+}
+void MainWindow::on_btnTemplateFileSize_clicked()
+{
+    insertTemplateToken(Names::Token::FileSize);
+}
 
 void MainWindow::on_btnTemplateResetDefault_clicked()
 {
@@ -420,7 +448,8 @@ void MainWindow::onStatus(ThumbEngine::SigStatus status, QVariant data)
     case ThumbEngine::KNumFiles:
         numFiles = data.toInt();
         ui->lblFilesNumber->setText(QString::number(numFiles));
-        qDebug() << "MainWindow::onStatus" << " KNumFiles: " << numFiles;
+        qDebug() << "MainWindow::onStatus"
+                 << " KNumFiles: " << numFiles;
         break;
     case ThumbEngine::KCurrentFile: {
         ++processedFiles;
@@ -443,16 +472,16 @@ void MainWindow::onGenerated(ThumbEngine::ThumbnailFiles files)
 {
     if (files.isEmpty())
         return;
-    auto* source = new QTreeWidgetItem(QStringList{files.firstKey()});
+    auto* source = new QTreeWidgetItem(QStringList {files.firstKey()});
     source->setIcon(0, QIcon(QStringLiteral(":/res/res/logomenu.png")));
     for (const QString& path : files.first())
-        new QTreeWidgetItem(source, QStringList{path});
+        new QTreeWidgetItem(source, QStringList {path});
     ui->treeThumbnails->addTopLevelItem(source);
 }
 
 void MainWindow::onNoThumbnails(const QString& path)
 {
-    auto* source = new QTreeWidgetItem(QStringList{path});
+    auto* source = new QTreeWidgetItem(QStringList {path});
     source->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
     source->setToolTip(0, tr("No thumbnails: Miravel could not make any from this file."));
     ui->treeThumbnails->addTopLevelItem(source);
@@ -577,8 +606,9 @@ QUrl MainWindow::helpPageUrl(int index)
 {
     QString root = QString::fromUtf8(MIRAVEL_HELP_ROOT);
     if (root.isEmpty())
-        root = QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help/"))
-                   .toString();
+        root =
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help/"))
+                .toString();
     if (!root.endsWith(QLatin1Char('/')))
         root += QLatin1Char('/');
     return QUrl(root + HelpPages.value(index, HelpPages.first()));

@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <QVariant>
 
-
 class QCheckBox;
 class QSpinBox;
 class QTreeWidgetItem;

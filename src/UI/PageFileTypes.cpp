@@ -8,10 +8,12 @@ namespace {
 // What an entry contributes when only extensions are wanted; empty for groups and families.
 QString extensionOf(const QString& text)
 {
-    static const QStringList containers = {
-        QStringLiteral("Documents"),       QStringLiteral("Microsoft Word"),
-        QStringLiteral("Microsoft Excel"), QStringLiteral("Microsoft PowerPoint"),
-        QStringLiteral("Text"),            QStringLiteral("Pictures")};
+    static const QStringList containers = {QStringLiteral("Documents"),
+                                           QStringLiteral("Microsoft Word"),
+                                           QStringLiteral("Microsoft Excel"),
+                                           QStringLiteral("Microsoft PowerPoint"),
+                                           QStringLiteral("Text"),
+                                           QStringLiteral("Pictures")};
     if (text == QLatin1String("Portable Document Format (PDF)"))
         return QStringLiteral("pdf");
     return containers.contains(text) ? QString() : text;
@@ -49,8 +51,8 @@ void PageFileTypes::setupTree(QTreeWidget* treeWidget, const QStringList& saved)
         // Two states only: no partial state, nothing derived automatically.
         item->setFlags((item->flags() | Qt::ItemIsUserCheckable)
                        & ~(Qt::ItemIsAutoTristate | Qt::ItemIsUserTristate));
-        item->setCheckState(0, saved.contains(item->text(0), Qt::CaseInsensitive) ? Qt::Checked
-                                                                                   : Qt::Unchecked);
+        item->setCheckState(
+            0, saved.contains(item->text(0), Qt::CaseInsensitive) ? Qt::Checked : Qt::Unchecked);
     }
     tree->expandAll();
 }

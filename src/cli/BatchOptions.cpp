@@ -97,42 +97,56 @@ bool BatchOptions::parse(const QStringList& arguments)
            "130/143 stopped by SIGINT/SIGTERM."));
     parser.addHelpOption();
     const QCommandLineOption batch(QStringLiteral("batch"), tr("Run without a window."));
-    const QCommandLineOption types({QStringLiteral("t"), QStringLiteral("types")},
+    const QCommandLineOption types(
+        {QStringLiteral("t"), QStringLiteral("types")},
         tr("File families searched for in folders: word, excel, powerpoint, text, pdf, "
-           "pictures (default: all available)."), tr("list"));
+           "pictures (default: all available)."),
+        tr("list"));
     const QCommandLineOption ext({QStringLiteral("e"), QStringLiteral("ext")},
-        tr("Suffixes searched for in folders, such as pdf,jpg."), tr("list"));
+                                 tr("Suffixes searched for in folders, such as pdf,jpg."),
+                                 tr("list"));
     const QCommandLineOption recursive({QStringLiteral("r"), QStringLiteral("recursive")},
-        tr("Also search the sub-folders of the folders given."));
-    const QCommandLineOption filesFrom({QStringLiteral("f"), QStringLiteral("files-from")},
+                                       tr("Also search the sub-folders of the folders given."));
+    const QCommandLineOption filesFrom(
+        {QStringLiteral("f"), QStringLiteral("files-from")},
         tr("Read more paths from FILE, one per line; - reads standard input."), tr("FILE"));
-    const QCommandLineOption null({QStringLiteral("0"), QStringLiteral("null")},
+    const QCommandLineOption null(
+        {QStringLiteral("0"), QStringLiteral("null")},
         tr("Paths in --files-from end with NUL, as find -print0 writes them."));
-    const QCommandLineOption size({QStringLiteral("s"), QStringLiteral("size")},
-        tr("Thumbnail box, [FAMILY=]WIDTHxHEIGHT, 20 to 1000 (default 200x200)."),
-        tr("size"));
+    const QCommandLineOption size(
+        {QStringLiteral("s"), QStringLiteral("size")},
+        tr("Thumbnail box, [FAMILY=]WIDTHxHEIGHT, 20 to 1000 (default 200x200)."), tr("size"));
     const QCommandLineOption pages({QStringLiteral("p"), QStringLiteral("pages")},
-        tr("Pages of documents, [FAMILY=]FIRST-LAST (default 1-1)."), tr("range"));
+                                   tr("Pages of documents, [FAMILY=]FIRST-LAST (default 1-1)."),
+                                   tr("range"));
     const QCommandLineOption keep({QStringLiteral("k"), QStringLiteral("keep-aspect")},
-        tr("Keep the aspect ratio, [FAMILY=]on|off (default on)."), tr("on|off"));
+                                  tr("Keep the aspect ratio, [FAMILY=]on|off (default on)."),
+                                  tr("on|off"));
     const QCommandLineOption format({QStringLiteral("F"), QStringLiteral("format")},
-        tr("Thumbnail format: png (default), jpg or bmp."), tr("format"));
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    tr("Thumbnail format: png (default), jpg or bmp."),
+                                    tr("format"));
+    const QCommandLineOption output(
+        {QStringLiteral("o"), QStringLiteral("output")},
         tr("Folder that receives the thumbnails; created when missing."), tr("DIR"));
     const QCommandLineOption beside({QStringLiteral("b"), QStringLiteral("beside-source")},
-        tr("Put each thumbnail into the folder of its source file."));
-    const QCommandLineOption nameTemplate({QStringLiteral("T"), QStringLiteral("template")},
+                                    tr("Put each thumbnail into the folder of its source file."));
+    const QCommandLineOption nameTemplate(
+        {QStringLiteral("T"), QStringLiteral("template")},
         tr("Thumbnail name without extension, with the tokens [NAME], [PAGE], [DATE], "
            "[TIME], [CDATE], [CTIME], [MDATE], [MTIME], [FOLDER], [FILESIZE] "
-           "(default thumbnail_[NAME]_[PAGE])."), tr("TEXT"));
-    const QCommandLineOption settings(QStringLiteral("settings"),
+           "(default thumbnail_[NAME]_[PAGE])."),
+        tr("TEXT"));
+    const QCommandLineOption settings(
+        QStringLiteral("settings"),
         tr("Start from the window's stored settings; the options given override them and "
            "nothing is written back."));
-    const QCommandLineOption jsonOption({QStringLiteral("j"), QStringLiteral("json")},
+    const QCommandLineOption jsonOption(
+        {QStringLiteral("j"), QStringLiteral("json")},
         tr("Print one JSON object per source file instead of a line of text."));
     const QCommandLineOption quietOption({QStringLiteral("q"), QStringLiteral("quiet")},
-        tr("No progress line on a terminal."));
-    const QCommandLineOption verboseOption({QStringLiteral("v"), QStringLiteral("verbose")},
+                                         tr("No progress line on a terminal."));
+    const QCommandLineOption verboseOption(
+        {QStringLiteral("v"), QStringLiteral("verbose")},
         tr("Also print the producers' error log on standard error."));
     parser.addOptions({batch, types, ext, recursive, filesFrom, null, size, pages, keep, format,
                        output, beside, nameTemplate, settings, jsonOption, quietOption,
@@ -220,7 +234,8 @@ bool BatchOptions::applyTypes(const QStringList& names, const QStringList& suffi
                 return fail(tr("unknown file family %1 in --types").arg(name));
             if (!JobBuilder::isAvailable(*family))
                 return fail(tr("%1 documents need LibreOffice 7.4 or later with Writer, Calc "
-                               "and Impress").arg(name));
+                               "and Impress")
+                                .arg(name));
             job.extensions += JobBuilder::extensions(*family);
         }
     }
@@ -283,9 +298,8 @@ bool BatchOptions::applyPerFamily(const QString& option, const QString& value, b
 bool BatchOptions::readPathList(const QString& source, bool nulSeparated)
 {
     QFile file(source);
-    const bool opened = source == QLatin1String("-")
-        ? file.open(stdin, QIODevice::ReadOnly)
-        : file.open(QIODevice::ReadOnly);
+    const bool opened = source == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                     : file.open(QIODevice::ReadOnly);
     if (!opened)
         return fail(tr("cannot read %1: %2").arg(source, file.errorString()));
     const char separator = nulSeparated ? '\0' : '\n';

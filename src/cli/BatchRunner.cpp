@@ -110,8 +110,9 @@ void BatchRunner::onDone()
     engine.stop();
     engine.quit();
     if (!failed.isEmpty()) {
-        writeLine(stderr, tr("miravel: no thumbnails were made of %n file(s):", nullptr,
-                             failed.size()).toLocal8Bit());
+        writeLine(stderr,
+                  tr("miravel: no thumbnails were made of %n file(s):", nullptr, failed.size())
+                      .toLocal8Bit());
         for (const QString& path : qAsConst(failed))
             writeLine(stderr, QFile::encodeName(path));
     }
@@ -152,12 +153,12 @@ void BatchRunner::writeResult(const QMultiMap<qint32, QString>& pages, const QSt
     if (options.json) {
         QJsonArray thumbnails;
         for (auto it = pages.cbegin(); it != pages.cend(); ++it) {
-            thumbnails.append(QJsonObject{
+            thumbnails.append(QJsonObject {
                 {QStringLiteral("page"), it.key() > 0 ? QJsonValue(it.key()) : QJsonValue()},
                 {QStringLiteral("path"), it.value()}});
         }
-        QJsonObject line{{QStringLiteral("source"), current},
-                         {QStringLiteral("thumbnails"), thumbnails}};
+        QJsonObject line {{QStringLiteral("source"), current},
+                          {QStringLiteral("thumbnails"), thumbnails}};
         if (!error.isEmpty())
             line.insert(QStringLiteral("error"), error);
         written = writeLine(stdout, QJsonDocument(line).toJson(QJsonDocument::Compact));
@@ -191,13 +192,15 @@ void BatchRunner::showProgress()
     if (!progress)
         return;
     const qint64 elapsed = clock.elapsed();
-    const QString left = done > 0 && total > done
-        ? clockText(elapsed / done * (total - done)) : QStringLiteral("-:--");
+    const QString left = done > 0 && total > done ? clockText(elapsed / done * (total - done))
+                                                  : QStringLiteral("-:--");
     QString name = QFileInfo(current).fileName();
     if (name.size() > 40)
         name = name.left(37) + QStringLiteral("...");
     const QString line = tr("[%1/%2] %3  %4 elapsed, %5 left")
-                             .arg(done).arg(total).arg(name, clockText(elapsed), left);
+                             .arg(done)
+                             .arg(total)
+                             .arg(name, clockText(elapsed), left);
     std::fprintf(stderr, "\r\033[K%s", line.toLocal8Bit().constData());
     std::fflush(stderr);
 }

@@ -4,8 +4,8 @@
 #include "OfficeApplication.h"
 
 ExcelThumbnailer::ExcelThumbnailer(std::shared_ptr<SharedOffice> office)
-    : OfficeThumbnailer(FileFamilies::suffixSet(Excel),
-        std::move(office),
+    : OfficeThumbnailer(
+        FileFamilies::suffixSet(Excel), std::move(office),
         {[this] { return createExcelInstance(); }, "ExcelThumbnailer::createExcelInstance",
          "  Can't create Excel instance", "ExcelThumbnailer::generate",
          OfficeDocument::Kind::Spreadsheet, "  excelBooks->Open",

@@ -21,10 +21,10 @@ QStringList FileFamilies::suffixes(qint32 family)
     case Picture:
         return {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jpe"),
                 QStringLiteral("jif"), QStringLiteral("jfif"), QStringLiteral("jfi"),
-                QStringLiteral("png"), QStringLiteral("ppm"), QStringLiteral("pgm"),
-                QStringLiteral("pbm"), QStringLiteral("pnm"), QStringLiteral("tiff"),
-                QStringLiteral("tif"), QStringLiteral("gif"), QStringLiteral("bmp"),
-                QStringLiteral("dib"), QStringLiteral("xbm"), QStringLiteral("xpm")};
+                QStringLiteral("png"), QStringLiteral("ppm"),  QStringLiteral("pgm"),
+                QStringLiteral("pbm"), QStringLiteral("pnm"),  QStringLiteral("tiff"),
+                QStringLiteral("tif"), QStringLiteral("gif"),  QStringLiteral("bmp"),
+                QStringLiteral("dib"), QStringLiteral("xbm"),  QStringLiteral("xpm")};
     default:
         return {};
     }

@@ -16,6 +16,8 @@ Thumbnailer::tThumbnailPages ImageThumbnailer::generate(QFile& file)
     if (saveThumbnail(file.fileName(), target, settings.outputFormat))
         pages.insert(1, target);
     else
-        qDebug() << " [ERROR] " << "ImageThumbnailer::generate" << " file: " << file.fileName();
+        qDebug() << " [ERROR] "
+                 << "ImageThumbnailer::generate"
+                 << " file: " << file.fileName();
     return pages;
 }

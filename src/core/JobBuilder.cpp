@@ -79,8 +79,8 @@ QStringList JobBuilder::extensionsOfEntries(const QStringList& entries)
             continue;
         for (const QString& extension : extensions(family)) {
             // The PDF entry is named for the family; every other entry is its suffix.
-            const QString entry = family == Pdf
-                ? QStringLiteral("Portable Document Format (PDF)") : extension;
+            const QString entry =
+                family == Pdf ? QStringLiteral("Portable Document Format (PDF)") : extension;
             if (entries.contains(entry, Qt::CaseInsensitive))
                 result << extension;
         }

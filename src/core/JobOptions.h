@@ -27,7 +27,8 @@ struct JobOptions
 
     // One group per family that has its own options: Word, Excel, PowerPoint, Pdf (which
     // also governs Text) and Picture (whose pages are not used).
-    QMap<qint32, Group> groups{{Excel, {}}, {Picture, {}}, {Pdf, {}}, {PowerPoint, {}}, {Word, {}}};
+    QMap<qint32, Group> groups {
+        {Excel, {}}, {Picture, {}}, {Pdf, {}}, {PowerPoint, {}}, {Word, {}}};
     QStringList extensions;
     QStringList paths;
     bool recursive = false;

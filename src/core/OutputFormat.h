@@ -9,8 +9,8 @@
 struct OutputFormat
 {
     ThumbSettings::tOutFormat format;
-    QString extension;       // without the dot; also the command line's name
-    const char* writerName;  // for QImageWriter
+    QString extension; // without the dot; also the command line's name
+    const char* writerName; // for QImageWriter
     bool keepsAlpha;
     bool lossless;
     // What the office writes a slide as: it sizes only PNG and JPEG, so a BMP slide is

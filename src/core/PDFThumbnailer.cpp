@@ -15,6 +15,8 @@ Thumbnailer::tThumbnailPages PDFThumbnailer::generate(QFile& file)
     QFile unnamed;
     const tThumbnailPages pages = runPdfToPng(file, settings.outputFolderFor(file), unnamed);
     if (pages.isEmpty())
-        qDebug() << " [ERROR] " << "PDFThumbnailer::generate" << "  pages.count() == 0 ";
+        qDebug() << " [ERROR] "
+                 << "PDFThumbnailer::generate"
+                 << "  pages.count() == 0 ";
     return pages;
 }

@@ -27,5 +27,5 @@ private:
     QString programDir;
     std::mutex mutex; // guards current against abort()
     std::unique_ptr<OfficeSession> current;
-    std::atomic<bool> aborted{false};
+    std::atomic<bool> aborted {false};
 };

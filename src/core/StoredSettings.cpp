@@ -34,8 +34,10 @@ struct Prefix
 
 // In the order the window writes them.
 const Prefix Prefixes[] = {
-    {Word, QStringLiteral("MVSWord")},       {Excel, QStringLiteral("MVSExcel")},
-    {PowerPoint, QStringLiteral("MVSPowerPoint")}, {Pdf, QStringLiteral("MVSPdf")},
+    {Word, QStringLiteral("MVSWord")},
+    {Excel, QStringLiteral("MVSExcel")},
+    {PowerPoint, QStringLiteral("MVSPowerPoint")},
+    {Pdf, QStringLiteral("MVSPdf")},
     {Picture, QStringLiteral("MVSPicture")},
 };
 
@@ -58,10 +60,10 @@ void StoredSettings::read(const QSettings& store)
     options.recursive = store.value(Key::LookRecursive, true).toBool();
     for (const Prefix& p : Prefixes) {
         JobOptions::Group& g = options.groups[p.family];
-        g.width = readInt(store, p.prefix + Key::Width, 200, JobOptions::MinSize,
-                          JobOptions::MaxSize);
-        g.height = readInt(store, p.prefix + Key::Height, 200, JobOptions::MinSize,
-                           JobOptions::MaxSize);
+        g.width =
+            readInt(store, p.prefix + Key::Width, 200, JobOptions::MinSize, JobOptions::MaxSize);
+        g.height =
+            readInt(store, p.prefix + Key::Height, 200, JobOptions::MinSize, JobOptions::MaxSize);
         if (p.family != Picture) {
             g.pageStart = readInt(store, p.prefix + Key::PageStart, 1, 1, JobOptions::MaxPage);
             g.pageEnd = readInt(store, p.prefix + Key::PageEnd, 1, 1, JobOptions::MaxPage);

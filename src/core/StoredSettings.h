@@ -17,5 +17,5 @@ public:
     void write(QSettings& store) const;
 
     QStringList fileTypes; // names of the ticked entries of the file-type list
-    JobOptions options;    // paths and extensions are not stored
+    JobOptions options; // paths and extensions are not stored
 };

@@ -48,7 +48,8 @@ Thumbnailer::tThumbnailPages TextThumbnailer::generate(QFile& file)
     tThumbnailPages pages;
     removeWorkingFiles(QStringLiteral("*.pdf"));
     if (!file.open(QIODevice::ReadOnly)) {
-        qDebug() << " [ERROR] " << "TextThumbnailer::generate"
+        qDebug() << " [ERROR] "
+                 << "TextThumbnailer::generate"
                  << "  file.open(QIODevice::ReadOnly)  " << file.fileName();
     } else {
         textDocument->setPlainText(decodeText(file.read(MaxTextBytes)));
@@ -62,13 +63,16 @@ Thumbnailer::tThumbnailPages TextThumbnailer::generate(QFile& file)
 
         QFile pdfFile(pdfPath);
         if (!pdfFile.exists()) {
-            qDebug() << " [ERROR] " << "TextThumbnailer::generate" << "  !pdfFile.exists() "
-                     << pdfPath;
+            qDebug() << " [ERROR] "
+                     << "TextThumbnailer::generate"
+                     << "  !pdfFile.exists() " << pdfPath;
         } else {
             pages = runPdfToPng(pdfFile, settings.outputFolderFor(file), file);
         }
     }
     if (pages.isEmpty())
-        qDebug() << " [ERROR] " << "TextThumbnailer::generate" << "  pages.count() == 0 ";
+        qDebug() << " [ERROR] "
+                 << "TextThumbnailer::generate"
+                 << "  pages.count() == 0 ";
     return pages;
 }

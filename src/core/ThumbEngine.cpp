@@ -218,8 +218,8 @@ bool ThumbEngine::gatherFiles(QSet<QString>& files)
 
 void ThumbEngine::scanFolder(const QString& folder, QSet<QString>& files)
 {
-    QDirIterator it(folder, job.recursive ? QDirIterator::Subdirectories
-                                          : QDirIterator::NoIteratorFlags);
+    QDirIterator it(folder,
+                    job.recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
     while (it.hasNext()) {
         if (isStopping())
             return;
@@ -228,10 +228,10 @@ void ThumbEngine::scanFolder(const QString& folder, QSet<QString>& files)
         if (info.isDir() || !isRegularFile(info))
             continue;
         const QString suffix = info.suffix();
-        const bool wanted = std::any_of(job.extensions.cbegin(), job.extensions.cend(),
-                                        [&suffix](const QString& extension) {
-                                            return suffix.compare(extension, Qt::CaseInsensitive) == 0;
-                                        });
+        const bool wanted = std::any_of(
+            job.extensions.cbegin(), job.extensions.cend(), [&suffix](const QString& extension) {
+                return suffix.compare(extension, Qt::CaseInsensitive) == 0;
+            });
         if (wanted) {
             const QString path = info.absoluteFilePath();
             emit sigStatus(KFileFound, path);
@@ -265,7 +265,8 @@ void ThumbEngine::processFile(const QString& path)
 
     Thumbnailer* producer = producers.value(family);
     if (!producer) {
-        qDebug() << "ThumbEngine::run" << " no producer for " << currentFile;
+        qDebug() << "ThumbEngine::run"
+                 << " no producer for " << currentFile;
         emit sigNoThumbnails(currentFile);
         return;
     }

@@ -69,16 +69,16 @@ private:
     // The running job must end: stop or quit was asked for, or a newer job is waiting.
     bool isStopping() const;
 
-    std::atomic<bool> stopRequested{false};
-    std::atomic<bool> quitRequested{false};
+    std::atomic<bool> stopRequested {false};
+    std::atomic<bool> quitRequested {false};
     QMutex mutex;
     QWaitCondition jobReady;
     ThumbJob job;
     QMap<qint32, Thumbnailer*> producers;
     QHash<QString, qint32> suffixCache;
     QString currentFile;
-    ThumbJob pendingJob;                 // handed over under mutex
-    std::atomic<bool> jobPending{false}; // written under mutex, polled without it
+    ThumbJob pendingJob; // handed over under mutex
+    std::atomic<bool> jobPending {false}; // written under mutex, polled without it
 };
 
 bool isExcelAvailable();

@@ -15,8 +15,8 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QThreadPool>
-#include <QtMath>
 #include <QVector>
+#include <QtMath>
 
 namespace {
 
@@ -144,8 +144,8 @@ JpegLayout jpegLayout(const QString& path)
 // n the smallest that still covers the target.
 QSize jpegDecodedSize(const QSize& stored, const QSize& target)
 {
-    const double f = qMin(double(stored.width()) / target.width(),
-                          double(stored.height()) / target.height());
+    const double f =
+        qMin(double(stored.width()) / target.width(), double(stored.height()) / target.height());
     const int n = qBound(1, qCeil(8 / f), 8);
     return QSize((stored.width() * n + 7) / 8, (stored.height() * n + 7) / 8);
 }
@@ -211,7 +211,9 @@ bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
         img = QImage();
 
     if (img.isNull()) {
-        qDebug() << " [ERROR] " << "Thumbnailer::saveThumbnail" << " img.isNull()  " << source;
+        qDebug() << " [ERROR] "
+                 << "Thumbnailer::saveThumbnail"
+                 << " img.isNull()  " << source;
     } else {
         if (!final.isValid())
             final = img.size().scaled(box, mode);
@@ -238,7 +240,9 @@ bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
                 return true;
         }
     }
-    qDebug() << " [ERROR] " << "Thumbnailer::saveThumbnail" << " saveImage " << target;
+    qDebug() << " [ERROR] "
+             << "Thumbnailer::saveThumbnail"
+             << " saveImage " << target;
     return false;
 }
 
@@ -287,11 +291,13 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
         const StageTimer stage("save", pdf.fileName());
         const tThumbnailPages tempPages = collectPages(workArea());
         if (tempPages.isEmpty()) {
-            qDebug() << " [ERROR] " << "Thumbnailer::runPdfToPng" << "  tempPages.count() == 0  "
-                     << pdf.fileName();
+            qDebug() << " [ERROR] "
+                     << "Thumbnailer::runPdfToPng"
+                     << "  tempPages.count() == 0  " << pdf.fileName();
         }
         QFile& source = namingSource.exists() ? namingSource : pdf;
-        const QString folder = outputFolder.isEmpty() ? settings.outputFolderFor(pdf) : outputFolder;
+        const QString folder =
+            outputFolder.isEmpty() ? settings.outputFolderFor(pdf) : outputFolder;
         struct PageThumbnail
         {
             qint32 page;
@@ -327,7 +333,9 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
         }
     }
     if (filesPage.isEmpty())
-        qDebug() << " [ERROR] " << "Thumbnailer::runPdfToPng" << "  filesPage.count() == 0";
+        qDebug() << " [ERROR] "
+                 << "Thumbnailer::runPdfToPng"
+                 << "  filesPage.count() == 0";
     return filesPage;
 }
 
@@ -340,19 +348,22 @@ int Thumbnailer::pdf2PngTimeoutMs(int pageCount)
 bool Thumbnailer::executePdf2Png(QString firstPage, QString lastPage, const QString& pdfPath,
                                  const QString& outputRoot)
 {
-    const QStringList args = {QStringLiteral("-f"), firstPage, QStringLiteral("-l"), lastPage,
-                              pdfPath, outputRoot};
+    const QStringList args = {
+        QStringLiteral("-f"), firstPage, QStringLiteral("-l"), lastPage, pdfPath, outputRoot};
     const int pages = lastPage.toInt() - firstPage.toInt() + 1;
     const int timeout = childTimeoutMs > 0 ? childTimeoutMs : pdf2PngTimeoutMs(pages);
     const GroupProcess::Result run = GroupProcess::run(pdf2PngPath, args, timeout);
     if (!run.started) {
-        qDebug() << " [ERROR] " << "Thumbnailer::executePdf2Png" << " CreateProcess  " << "agr = "
-                 << commandLine(pdf2PngPath, args);
+        qDebug() << " [ERROR] "
+                 << "Thumbnailer::executePdf2Png"
+                 << " CreateProcess  "
+                 << "agr = " << commandLine(pdf2PngPath, args);
         return false;
     }
     if (run.timedOut) {
-        qDebug() << " [ERROR] " << "Thumbnailer::executePdf2Png" << " time-out, killed  "
-                 << commandLine(pdf2PngPath, args);
+        qDebug() << " [ERROR] "
+                 << "Thumbnailer::executePdf2Png"
+                 << " time-out, killed  " << commandLine(pdf2PngPath, args);
         return false;
     }
     return true;
@@ -379,8 +390,7 @@ void Thumbnailer::removeWorkingFiles(const QString& pattern)
 Thumbnailer::tThumbnailPages Thumbnailer::collectPages(const QString& folder)
 {
     tThumbnailPages pages;
-    const QFileInfoList files =
-        QDir(folder).entryInfoList({QStringLiteral("*.png")}, QDir::Files);
+    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.png")}, QDir::Files);
     for (const QFileInfo& file : files) {
         const qint32 page = file.baseName().mid(pngRoot.size() + 1).toInt();
         pages.insert(page, file.absoluteFilePath());

@@ -4,8 +4,7 @@
 #include "OfficeApplication.h"
 
 WordThumbnailer::WordThumbnailer(std::shared_ptr<SharedOffice> office)
-    : OfficeThumbnailer(FileFamilies::suffixSet(Word),
-                        std::move(office),
+    : OfficeThumbnailer(FileFamilies::suffixSet(Word), std::move(office),
                         {[this] { return getWordInstance(); }, "WordThumbnailer::getWordInstance",
                          "  Can't create Word instance", "WordThumbnailer::generate",
                          OfficeDocument::Kind::Text, "  wordDocuments->Open",

@@ -16,9 +16,10 @@ bool showInFileManager(const QString& path)
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
         QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.FileManager1"),
+            QStringLiteral("/org/freedesktop/FileManager1"),
             QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-        call << QStringList{url} << QString();
+        call << QStringList {url} << QString();
         // A file manager that is not running yet may be started by the bus: allow for that.
         const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
         if (reply.type() == QDBusMessage::ReplyMessage)

@@ -86,7 +86,7 @@ std::optional<Options> parseArguments(int argc, char* argv[])
     const std::optional<int> last = parseNumber(argv[4]);
     if (!first || !last)
         return std::nullopt;
-    return Options{std::max(1, *first), *last, argv[5], argv[6]};
+    return Options {std::max(1, *first), *last, argv[5], argv[6]};
 }
 
 // The PDF's bytes, mapped once and shared, read-only, by the documents of all workers: read
@@ -106,7 +106,8 @@ public:
         struct stat info = {};
         if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0
             && info.st_size <= INT_MAX) {
-            void* address = ::mmap(nullptr, std::size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            void* address =
+                ::mmap(nullptr, std::size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
             if (address != MAP_FAILED) {
                 bytes = static_cast<char*>(address);
                 size = std::size_t(info.st_size);
@@ -197,10 +198,11 @@ Geometry geometryOf(const poppler::page& page)
         || page.orientation() == poppler::page::seascape;
     const double width = turned ? box.height() : box.width();
     const double height = turned ? box.width() : box.height();
-    const double scale = std::min({kDpi / 72, std::sqrt(kMaxPixels / (width * height)),
-                                   kMaxSide / std::max(width, height)});
+    const double scale = std::min(
+        {kDpi / 72, std::sqrt(kMaxPixels / (width * height)), kMaxSide / std::max(width, height)});
     if (scale >= kDpi / 72) // rounded as Poppler rounds a whole page
-        return {kDpi, std::max(1, int(width * scale + 0.5)), std::max(1, int(height * scale + 0.5))};
+        return {kDpi, std::max(1, int(width * scale + 0.5)),
+                std::max(1, int(height * scale + 0.5))};
     // Sides rounded down, but at least one pixel, keep the image inside the limits.
     return {72 * scale, std::max(1, int(width * scale)), std::max(1, int(height * scale))};
 }
@@ -274,10 +276,10 @@ bool writePng(const std::vector<poppler::image>& bands, const Geometry& size, in
 struct PageJob
 {
     int number = 0;
-    Geometry size{kDpi, 1, 1};
+    Geometry size {kDpi, 1, 1};
     std::vector<poppler::image> bands;
-    std::atomic<int> remaining{0};
-    std::atomic<bool> failed{false};
+    std::atomic<int> remaining {0};
+    std::atomic<bool> failed {false};
 };
 
 // Bands per page that share the pages evenly among the workers, so that none waits idle at
@@ -360,8 +362,8 @@ private:
 
     bool finish(PageJob& job) const
     {
-        const bool written = !job.failed
-            && writePng(job.bands, job.size, zlibLevel, pageFileName(root, job.number));
+        const bool written =
+            !job.failed && writePng(job.bands, job.size, zlibLevel, pageFileName(root, job.number));
         if (job.failed)
             report("cannot render page " + std::to_string(job.number));
         job.bands.clear(); // frees the page's pixels at once
@@ -373,8 +375,8 @@ private:
     const int bandCount;
     int zlibLevel = 0;
     int taskCount = 0;
-    std::atomic<int> nextTask{0};
-    std::atomic<bool> failed{false};
+    std::atomic<int> nextTask {0};
+    std::atomic<bool> failed {false};
 };
 
 } // namespace

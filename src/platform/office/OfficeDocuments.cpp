@@ -105,8 +105,8 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
         Identity identity;
         QString filter;
     };
-    const OfficeResult<Loaded> result = office->call<Loaded>(
-        QStringLiteral("Opening ") + path, [desktop = office->desktop, url] {
+    const OfficeResult<Loaded> result =
+        office->call<Loaded>(QStringLiteral("Opening ") + path, [desktop = office->desktop, url] {
             // Without an interaction handler nothing can prompt: a password-protected file
             // simply yields no document.
             Loaded result;
@@ -139,9 +139,10 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
     ++office->documentsLoaded;
     if (family && (document->kind != *family || isPlainTextImport(loaded.filter))) {
         document->close(session);
-        throw OfficeAutomationError(path + QStringLiteral(" is not a document of its family "
-                                                          "(read with the filter \"%1\")")
-                                               .arg(loaded.filter));
+        throw OfficeAutomationError(path
+                                    + QStringLiteral(" is not a document of its family "
+                                                     "(read with the filter \"%1\")")
+                                          .arg(loaded.filter));
     }
 
     opened.erase(std::remove_if(opened.begin(), opened.end(),
