@@ -172,6 +172,12 @@ void MainWindow::on_buttonWizzardNext_clicked()
     ui->stackedWidget->setCurrentIndex(i + 1);
     ui->buttonWizzardNext->setEnabled(i + 1 != ui->toolBox->count() - 1);
     ui->buttonWizzardBack->setEnabled(true);
+    // With an office family ticked, the office starts while the user looks at this page.
+    if (ui->stackedWidget->currentWidget() == ui->pageGenerate && ui->btnGenerate->isEnabled()) {
+        QStringList extensions;
+        fileTypesPage.checkedTypes(extensions, true);
+        engine.prepare(extensions);
+    }
 }
 
 void MainWindow::on_buttonWizzardBack_clicked()

@@ -20,6 +20,7 @@
 #include <QMutexLocker>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -108,6 +109,13 @@ void ThumbEngine::startJob(const ThumbJob& newJob)
     jobReady.wakeOne();
 }
 
+void ThumbEngine::prepare(const QStringList& extensions)
+{
+    QMutexLocker lock(&mutex);
+    pendingPreparation = extensions;
+    jobReady.wakeOne();
+}
+
 void ThumbEngine::stop()
 {
     stopRequested = true;
@@ -156,17 +164,23 @@ void ThumbEngine::run()
     while (!quitRequested) {
         {
             QMutexLocker lock(&mutex);
-            while (!jobPending && !quitRequested)
+            while (!jobPending && pendingPreparation.isEmpty() && !quitRequested)
                 jobReady.wait(&mutex);
             if (quitRequested)
                 break;
+            const QStringList preparation = std::exchange(pendingPreparation, {});
+            if (!jobPending) {
+                lock.unlock();
+                startProducers(preparation, {});
+                continue;
+            }
             // The producers are idle here, so their settings can be replaced.
             job = pendingJob;
             jobPending = false;
             currentFile.clear();
             applySettings();
         }
-        startProducers();
+        startProducers(job.extensions, job.paths);
 
         QSet<QString> files;
         if (gatherFiles(files)) {
@@ -184,12 +198,12 @@ void ThumbEngine::run()
         producer->releaseWorkerResources();
 }
 
-void ThumbEngine::startProducers()
+void ThumbEngine::startProducers(const QStringList& extensions, const QStringList& paths)
 {
     QSet<QString> suffixes;
-    for (const QString& extension : qAsConst(job.extensions))
+    for (const QString& extension : extensions)
         suffixes.insert(extension.toLower());
-    for (const QString& path : qAsConst(job.paths))
+    for (const QString& path : paths)
         suffixes.insert(QFileInfo(path).suffix().toLower());
     for (Thumbnailer* producer : qAsConst(producers)) {
         if (producer->supportedExtensions().intersects(suffixes))

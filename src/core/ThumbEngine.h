@@ -42,6 +42,9 @@ public:
 
     void setPdf2PngPath(const QString& path);
     void startJob(const ThumbJob& newJob);
+    // Starts, in the background, what files of these suffixes will need (the office), so
+    // that a job started soon after does not wait for it. Ignored while a job runs.
+    void prepare(const QStringList& extensions);
     void stop();
     // Ends the job after the file in hand, cut short where its producer can abort, waits
     // for the worker, then releases the producers.
@@ -60,7 +63,7 @@ protected:
 private:
     void applySettings();
     // Lets the producers of the families the job may hold start their slow parts.
-    void startProducers();
+    void startProducers(const QStringList& extensions, const QStringList& paths);
     bool gatherFiles(QSet<QString>& files);
     void scanFolder(const QString& folder, QSet<QString>& files);
     qint32 typeForSuffix(const QString& suffix);
@@ -79,6 +82,7 @@ private:
     QString currentFile;
     ThumbJob pendingJob; // handed over under mutex
     std::atomic<bool> jobPending {false}; // written under mutex, polled without it
+    QStringList pendingPreparation; // under mutex; empty when none is asked for
 };
 
 bool isExcelAvailable();

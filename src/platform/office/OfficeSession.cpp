@@ -134,8 +134,12 @@ OfficeResult<bool> OfficeSessionPrivate::ensureRunning()
             PingTimeoutMs);
         if (answered.ok())
             return answered;
-        qCWarning(lcOffice) << "Restarting the office process:" << answered.error;
+        if (!aborted)
+            qCWarning(lcOffice) << "Restarting the office process:" << answered.error;
     }
+    // An abort may have come while the office was asked: no new office for it.
+    if (aborted)
+        return OfficeResult<bool>::failure(QStringLiteral("The office session was aborted"));
     stopProcess(false);
     const QDeadlineTimer deadline(StartTimeoutMs);
     const OfficeResult<bool> started = startProcess(deadline);
