@@ -47,7 +47,6 @@ private slots:
         QSettings(Names::Maker, Names::Product).setValue("MVSOfficeWarningDontShow", true);
         host = std::make_unique<MainWindow>();
         tree = host->findChild<QTreeWidget*>(QStringLiteral("treeFileTypes"));
-        QVERIFY(tree);
         QVERIFY(QObject::disconnect(tree, &QTreeWidget::itemClicked, nullptr, nullptr));
         host->show();
         QVERIFY(QTest::qWaitForWindowExposed(host.get()));
