@@ -235,7 +235,7 @@ private slots:
         QTest::addColumn<QVariantMap>("stored");
         QTest::addColumn<QVariantMap>("saved"); // when the window closes
 
-        QTest::addRow("every value shown, saved and shown again") << changedSettings() << changedSettings();
+        QTest::addRow("every value kept through two starts") << changedSettings() << changedSettings();
         const QList<std::tuple<const char*, const char*, QVariant, QVariant>> rows{
             {"format 1 is jpeg", "MVSOutputFormat", 1, 1},
             {"format 5 leaves png, saved as 2", "MVSOutputFormat", 5, 2},
