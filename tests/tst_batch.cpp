@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,6 +24,7 @@ private slots:
     void run();
     void interrupt_data();
     void interrupt();
+    void windowEndsOnSigterm();
 
 private:
     QString path(const QString& relative) const { return dir.filePath(relative); }
@@ -218,6 +220,38 @@ void TestBatch::interrupt()
     for (const QString& name : written)
         QVERIFY(!QImage(QDir(path("out")).filePath(name)).isNull());
     QTRY_VERIFY_WITH_TIMEOUT(!officeRunning(), 10000);
+}
+
+// Ignores SIGTERM until the program installs its own handler: an early request is lost.
+class ShieldedProcess : public QProcess
+{
+protected:
+    void setupChildProcess() override { ::signal(SIGTERM, SIG_IGN); }
+};
+
+// In window mode, with arguments it does not know, asked from outside to end: it closes its
+// window, saves its settings and exits 0.
+void TestBatch::windowEndsOnSigterm()
+{
+    const QString store = path("winhome/.config/Tessarine/Miravel.conf");
+    // A box about missing office components would keep the program from getting ready.
+    QSettings(store, QSettings::IniFormat).setValue("MVSOfficeWarningDontShow", true);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), path("winhome"));
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    ShieldedProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(MIRAVEL_PATH), {"--unknown-option", "/no/such/file.pdf", "-x"});
+    QVERIFY(process.waitForStarted());
+    for (int tries = 0; process.state() != QProcess::NotRunning && tries < 3000; ++tries) {
+        if (!QSettings(store, QSettings::IniFormat).contains("MVSNameFormat"))
+            ::kill(pid_t(process.processId()), SIGTERM);
+        process.waitForFinished(20);
+    }
+    QCOMPARE(process.state(), QProcess::NotRunning);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(QSettings(store, QSettings::IniFormat).contains("MVSNameFormat"));
 }
 
 QTEST_MAIN(TestBatch)
