@@ -6,6 +6,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <zlib.h>
@@ -17,48 +18,42 @@ class TestPictureThumbnails : public QObject
 
 private slots:
     void initTestCase();
-    void scaling_data();
-    void scaling();
-    void formats_data();
-    void formats();
-    void refused_data();
-    void refused();
+    void saveThumbnail_data();
+    void saveThumbnail();
     void producer_data();
     void producer();
 
 private:
-    QString fixture(const QString& name, const QSize& size, const char* format = "PNG");
     QString write(const QString& name, const QByteArray& content);
     ThumbSettings settings(int width, int height, bool keep, int format = 2) const;
 
     QTemporaryDir dir;
 };
 
-// Left half red, right half blue: orientation and scaling stay visible.
-static QImage sample(const QSize& size)
+// Left half `left`, right half blue: orientation, scaling and transparency stay visible.
+static QImage sample(const QSize& size, const QColor& left = Qt::red)
 {
-    QImage image(size, QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.fillRect(0, 0, size.width() / 2, size.height(), Qt::red);
-    painter.fillRect(size.width() / 2, 0, size.width() - size.width() / 2, size.height(), Qt::blue);
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(left);
+    QPainter(&image).fillRect(size.width() / 2, 0, size.width() - size.width() / 2, size.height(), Qt::blue);
     return image;
 }
 
-QString TestPictureThumbnails::fixture(const QString& name, const QSize& size, const char* format)
+static QByteArray encoded(const QImage& image, const char* format, bool progressive = false)
 {
-    const QString path = dir.filePath(name);
-    QImageWriter writer(path, format);
-    if (!writer.write(sample(size)))
-        return QString();
-    return path;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return bytes;
 }
 
 QString TestPictureThumbnails::write(const QString& name, const QByteArray& content)
 {
     QFile file(dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        return QString();
-    return file.fileName();
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    return written ? file.fileName() : QString();
 }
 
 ThumbSettings TestPictureThumbnails::settings(int width, int height, bool keep, int format) const
@@ -79,257 +74,141 @@ void TestPictureThumbnails::initTestCase()
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("out")));
 }
 
-// A JPEG with an EXIF orientation tag inserted after its start marker.
-static QByteArray jpegWithOrientation(const QImage& image, quint16 orientation)
+void TestPictureThumbnails::saveThumbnail_data()
 {
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 95);
-    const unsigned char app1[] = {
-        0xff, 0xe1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0x00, 0x00,   // marker, length 34, "Exif"
-        'I', 'I', 0x2a, 0x00, 0x08, 0x00, 0x00, 0x00,             // little-endian TIFF header
-        0x01, 0x00,                                               // one entry
-        0x12, 0x01, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00,           // Orientation, SHORT, 1
-        quint8(orientation), 0x00, 0x00, 0x00,
-        0x00, 0x00, 0x00, 0x00};                                  // no next IFD
-    jpeg.insert(2, reinterpret_cast<const char*>(app1), sizeof app1);
-    return jpeg;
-}
-
-void TestPictureThumbnails::scaling_data()
-{
-    QTest::addColumn<QSize>("source");
-    QTest::addColumn<QByteArray>("format");
-    QTest::addColumn<QString>("variant"); // "plain", "turned" (EXIF orientation 6), "truncated"
+    QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QSize>("box");
     QTest::addColumn<bool>("keep");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QByteArray>("written"); // by content: the extension does not decide
     QTest::addColumn<QSize>("expected");
-    QTest::addRow("keep aspect covers the box") << QSize(1000, 500) << QByteArray("PNG") << "plain" << QSize(200, 200) << true << QSize(400, 200);
-    QTest::addRow("jpeg decoded scaled, ignore aspect") << QSize(1000, 500) << QByteArray("JPEG") << "plain" << QSize(200, 150) << false << QSize(200, 150);
-    QTest::addRow("jpeg odd size, keep") << QSize(4000, 3000) << QByteArray("JPEG") << "plain" << QSize(200, 200) << true << QSize(266, 200);
-    QTest::addRow("small picture is enlarged") << QSize(50, 100) << QByteArray("PNG") << "plain" << QSize(200, 200) << true << QSize(200, 400);
-    QTest::addRow("turned upright, keep") << QSize(400, 200) << QByteArray("JPEG") << "turned" << QSize(100, 100) << true << QSize(100, 200);
-    QTest::addRow("turned upright, stretched") << QSize(400, 200) << QByteArray("JPEG") << "turned" << QSize(100, 100) << false << QSize(100, 100);
+    QTest::addColumn<QRgb>("left"); // premultiplied: any see-through pixel reads 0
+    QTest::addColumn<QStringList>("errors"); // not empty: refused
+    QByteArray turned = encoded(sample(QSize(200, 400)).transformed(QTransform().rotate(-90)), "JPEG");
+    // After the start marker: APP1 of 34 bytes, "Exif", a little-endian TIFF header, one entry
+    // (Orientation, SHORT, 6: turn right to view) and no next IFD.
+    turned.insert(2, QByteArray::fromHex("ffe10022 457869660000 49492a0008000000 0100 120103000100000006000000 00000000"));
     // The decoder fills the missing part, as viewers show it.
-    QTest::addRow("truncated jpeg, whole size") << QSize(800, 600) << QByteArray("JPEG") << "truncated" << QSize(200, 200) << true << QSize(266, 200);
+    QByteArray truncated = encoded(sample(QSize(800, 600)), "JPEG");
+    truncated.chop(truncated.size() / 2);
+    // Header claims 50000 x 50000: after the signature (8), chunk length (4) and "IHDR".
+    QByteArray huge = encoded(sample(QSize(4, 4)), "PNG");
+    qToBigEndian(quint32(50000), huge.data() + 16);
+    qToBigEndian(quint32(50000), huge.data() + 20);
+    qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(huge.constData() + 12), 17)), huge.data() + 29);
+    // libjpeg holds a progressive picture whole, however small the thumbnail. Frame header:
+    // marker (2), length (2), precision (1), then height and width.
+    QByteArray progressive = encoded(sample(QSize(16, 16)), "JPEG", true);
+    const int frame = progressive.indexOf("\xff\xc2");
+    QVERIFY(frame > 0);
+    qToBigEndian(quint16(20000), progressive.data() + frame + 5);
+    qToBigEndian(quint16(20000), progressive.data() + frame + 7);
+    const QByteArray seeThrough = encoded(sample(QSize(300, 300), QColor(255, 0, 0, 0)), "PNG");
+    const QRgb red = qRgb(255, 0, 0), white = qRgb(255, 255, 255);
+    const QStringList refused{" img.isNull()  ", " saveImage "};
+    QTest::addRow("keep aspect covers the box") << encoded(sample(QSize(1000, 500)), "PNG") << QSize(200, 200) << true << 2 << "out/t.thumb" << QByteArray("png") << QSize(400, 200) << red << QStringList();
+    QTest::addRow("jpeg decoded scaled, ignore aspect") << encoded(sample(QSize(1000, 500)), "JPEG") << QSize(200, 150) << false << 2 << "out/t.thumb" << QByteArray("png") << QSize(200, 150) << red << QStringList();
+    QTest::addRow("jpeg odd size, keep") << encoded(sample(QSize(4000, 3000)), "JPEG") << QSize(200, 200) << true << 2 << "out/t.thumb" << QByteArray("png") << QSize(266, 200) << red << QStringList();
+    QTest::addRow("small picture is enlarged") << encoded(sample(QSize(50, 100)), "PNG") << QSize(200, 200) << true << 2 << "out/t.thumb" << QByteArray("png") << QSize(200, 400) << red << QStringList();
+    QTest::addRow("turned upright") << turned << QSize(100, 100) << true << 2 << "out/t.thumb" << QByteArray("png") << QSize(100, 200) << red << QStringList();
+    QTest::addRow("truncated jpeg, whole size") << truncated << QSize(200, 200) << true << 2 << "out/t.thumb" << QByteArray("png") << QSize(266, 200) << red << QStringList();
+    QTest::addRow("bmp, see-through shows white") << seeThrough << QSize(100, 100) << true << 0 << "out/t.thumb" << QByteArray("bmp") << QSize(100, 100) << white << QStringList();
+    QTest::addRow("jpeg not scaled, white too") << seeThrough << QSize(300, 300) << true << 1 << "out/t.thumb" << QByteArray("jpeg") << QSize(300, 300) << white << QStringList();
+    QTest::addRow("png keeps alpha") << seeThrough << QSize(100, 100) << true << 2 << "out/t.thumb" << QByteArray("png") << QSize(100, 100) << QRgb(0) << QStringList();
+    QTest::addRow("out of range writes png") << seeThrough << QSize(100, 100) << true << 7 << "out/t.thumb" << QByteArray("png") << QSize(100, 100) << QRgb(0) << QStringList();
+    QTest::addRow("refused: header claims 50000 x 50000") << huge << QSize(100, 100) << true << 2 << "out/t.thumb" << QByteArray() << QSize() << red << refused;
+    QTest::addRow("refused: progressive jpeg claims 20000 x 20000") << progressive << QSize(100, 100) << true << 2 << "out/t.thumb" << QByteArray() << QSize() << red << refused;
+    QTest::addRow("failed write: missing target folder") << encoded(sample(QSize(10, 10)), "PNG") << QSize(100, 100) << true << 2 << "nowhere/t.png" << QByteArray() << QSize() << red << QStringList{" saveImage "};
 }
 
-void TestPictureThumbnails::scaling()
+void TestPictureThumbnails::saveThumbnail()
 {
-    QFETCH(QSize, source);
-    QFETCH(QByteArray, format);
-    QFETCH(QString, variant);
+    QFETCH(QByteArray, content);
     QFETCH(QSize, box);
     QFETCH(bool, keep);
-    QFETCH(QSize, expected);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    QVERIFY(buffer.open(QIODevice::WriteOnly) && sample(source).save(&buffer, format, 95));
-    if (variant == QLatin1String("turned"))
-        bytes = jpegWithOrientation(sample(source), 6);
-    else if (variant == QLatin1String("truncated"))
-        bytes.truncate(bytes.size() / 2);
-    const QString path = write(QStringLiteral("scale.") + QString::fromLatin1(format).toLower(), bytes);
-    // An old thumbnail in the way is replaced.
-    const QString target = write(QStringLiteral("out/scaled.png"), QByteArray(100000, 'x'));
-    ImageThumbnailer saver;
-    saver.setSettings(settings(box.width(), box.height(), keep));
-    QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::OutPng));
-    const QImage result(target);
-    QCOMPARE(result.size(), expected);
-    if (variant == QLatin1String("truncated"))
-        return;
-    // Red still first and blue last, from left to right, or top to bottom once turned.
-    const bool turned = variant == QLatin1String("turned");
-    const int w = result.width(), h = result.height();
-    const QColor first = turned ? result.pixelColor(w / 2, h / 8) : result.pixelColor(w / 8, h / 2);
-    const QColor last = turned ? result.pixelColor(w / 2, h * 7 / 8) : result.pixelColor(w * 7 / 8, h / 2);
-    QVERIFY2(first.red() > 200 && first.blue() < 60, qPrintable(first.name()));
-    QVERIFY2(last.blue() > 200 && last.red() < 60, qPrintable(last.name()));
-}
-
-void TestPictureThumbnails::formats_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("side");
-    QTest::addColumn<QByteArray>("written");
-    QTest::addRow("bmp, see-through shows white") << 0 << 100 << QByteArray("bmp");
-    QTest::addRow("jpeg not scaled, white too") << 1 << 300 << QByteArray("jpeg");
-    QTest::addRow("png keeps alpha") << 2 << 100 << QByteArray("png");
-    QTest::addRow("out of range writes png") << 7 << 100 << QByteArray("png");
-}
-
-void TestPictureThumbnails::formats()
-{
     QFETCH(int, format);
-    QFETCH(int, side);
+    QFETCH(QString, target);
     QFETCH(QByteArray, written);
-    // Left half see-through over a red no viewer shows, right half blue.
-    QImage picture(300, 300, QImage::Format_ARGB32);
-    picture.fill(QColor(255, 0, 0, 0));
-    QPainter(&picture).fillRect(150, 0, 150, 300, Qt::blue);
-    const QString path = dir.filePath(QStringLiteral("format.png"));
-    QVERIFY(picture.save(path));
+    QFETCH(QSize, expected);
+    QFETCH(QRgb, left);
+    QFETCH(QStringList, errors);
+    const QString path = write(QStringLiteral("source"), content);
+    const QString targetPath = dir.filePath(target);
+    // An old thumbnail in the way is replaced, or left whole when refused.
+    write(target, QByteArray(100000, 'x'));
     ImageThumbnailer saver;
-    saver.setSettings(settings(side, side, true, format));
-    // The extension does not decide the format; the content must.
-    const QString target = dir.filePath(QStringLiteral("out/format.thumb"));
-    QVERIFY(saver.saveThumbnail(path, target, ThumbSettings::tOutFormat(format)));
-    QImageReader reader(target);
+    saver.setSettings(settings(box.width(), box.height(), keep, format));
+    LogCapture log;
+    const bool saved = saver.saveThumbnail(path, targetPath, ThumbSettings::tOutFormat(format));
+    const QStringList logged = log.errors();
+    QCOMPARE(logged.size(), errors.size());
+    for (int i = 0; i < errors.size(); ++i)
+        QVERIFY2(logged.at(i).contains(errors.at(i)), qPrintable(logged.at(i)));
+    QCOMPARE(saved, errors.isEmpty());
+    if (!saved) {
+        // Nothing but our own lines: a huge image never reaches the decoder.
+        QCOMPARE(log.lines().size(), logged.size());
+        QVERIFY(!QFile::exists(targetPath) || QFileInfo(targetPath).size() == 100000);
+        return;
+    }
+    QImageReader reader(targetPath);
     reader.setDecideFormatFromContent(true);
     QCOMPARE(reader.format(), written);
     const QImage result = reader.read();
-    QCOMPARE(result.size(), QSize(side, side));
-    const QColor left = result.pixelColor(side / 8, side / 2);
-    const QColor right = result.pixelColor(side * 7 / 8, side / 2);
-    QVERIFY2(right.blue() > 200 && right.red() < 60 && right.alpha() == 255,
-             qPrintable(right.name(QColor::HexArgb)));
-    if (written != "png") {
-        QVERIFY2(qMin(left.red(), qMin(left.green(), left.blue())) > 240,
-                 qPrintable(left.name(QColor::HexArgb)));
-        return;
+    QCOMPARE(result.size(), expected);
+    // Left then blue, from left to right, whatever the source's orientation or alpha.
+    for (const auto& [x, want] : {std::pair<int, QRgb>{result.width() / 8, left}, {result.width() * 7 / 8, qRgb(0, 0, 255)}}) {
+        const QRgb got = qPremultiply(result.pixel(x, result.height() / 8));
+        for (int shift = 0; shift < 32; shift += 8)
+            QVERIFY2(qAbs(int(got >> shift & 0xff) - int(want >> shift & 0xff)) < 60, qPrintable(QString::number(got, 16)));
     }
-    QVERIFY2(left.alpha() == 0, qPrintable(left.name(QColor::HexArgb)));
+    if (written != "png")
+        return;
     // Written with zlib's fastest level: FLEVEL, the top bits of the stream's second byte.
-    QFile file(target);
+    QFile file(targetPath);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     const int idat = bytes.indexOf("IDAT");
-    QVERIFY(idat > 0 && bytes.size() > idat + 6);
+    QVERIFY(idat > 0);
     QCOMPARE(quint8(bytes.at(idat + 5)) >> 6, 0);
 }
-
-// A PNG whose header claims width x height, with a valid checksum.
-static QByteArray pngClaiming(quint32 width, quint32 height)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    sample(QSize(4, 4)).save(&buffer, "PNG");
-    // Signature (8), chunk length (4), "IHDR" (4), then width and height.
-    auto put = [&png](int at, quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            png[at + i] = char((v >> (24 - 8 * i)) & 0xff);
-    };
-    put(16, width);
-    put(20, height);
-    const quint32 crc = crc32(0, reinterpret_cast<const Bytef*>(png.constData() + 12), 17);
-    put(29, crc);
-    return png;
-}
-
-// A small progressive JPEG whose frame header claims width x height.
-static QByteArray progressiveJpegClaiming(quint16 width, quint16 height)
-{
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "JPEG");
-    writer.setProgressiveScanWrite(true);
-    writer.write(sample(QSize(16, 16)));
-    // Marker (2), length (2), precision (1), then height and width.
-    const int frame = jpeg.indexOf("\xff\xc2");
-    if (frame < 0)
-        return QByteArray();
-    for (const auto& [at, v] : {std::pair<int, quint16>{5, height}, {7, width}}) {
-        jpeg[frame + at] = char(v >> 8);
-        jpeg[frame + at + 1] = char(v & 0xff);
-    }
-    return jpeg;
-}
-
-void TestPictureThumbnails::refused_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("content"); // null: a real 10 x 10 PNG
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<QStringList>("expectedErrors");
-    QTest::addRow("header claims 50000 x 50000") << "huge.png" << pngClaiming(50000, 50000)
-                                                 << "out/t.png"
-                                                 << QStringList{" img.isNull()  ", " saveImage "};
-    // libjpeg holds a progressive picture whole, however small the thumbnail.
-    QTest::addRow("progressive jpeg claims 20000 x 20000")
-        << "huge.jpg" << progressiveJpegClaiming(20000, 20000) << "out/t.png"
-        << QStringList{" img.isNull()  ", " saveImage "};
-    QTest::addRow("missing target folder") << "ok.png" << QByteArray() << "nowhere/t.png"
-                                           << QStringList{" saveImage "};
-}
-
-void TestPictureThumbnails::refused()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, content);
-    QFETCH(QString, target);
-    QFETCH(QStringList, expectedErrors);
-    const QString path = content.isNull() ? fixture(name, QSize(10, 10)) : write(name, content);
-    if (!content.isNull())
-        QCOMPARE(QImageReader(path).size().width() % 10000, 0);
-    ImageThumbnailer saver;
-    saver.setSettings(settings(100, 100, true));
-    const QString targetPath = dir.filePath(target);
-    LogCapture log;
-    QVERIFY(!saver.saveThumbnail(path, targetPath, ThumbSettings::OutPng));
-    QVERIFY(!QFile::exists(targetPath));
-    const QStringList errors = log.errors();
-    QCOMPARE(errors.size(), expectedErrors.size());
-    for (int i = 0; i < errors.size(); ++i) {
-        QVERIFY2(errors.at(i).contains(QStringLiteral("Thumbnailer::saveThumbnail")), qPrintable(errors.at(i)));
-        QVERIFY2(errors.at(i).contains(expectedErrors.at(i)), qPrintable(errors.at(i)));
-    }
-    // Nothing but our own lines: the huge image never reached the decoder.
-    QCOMPARE(log.lines().size(), errors.size());
-}
-
-// A 2 x 2 GIF, made by hand: Qt reads GIF but cannot write it.
-static const unsigned char TinyGif[] = {
-    0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x02, 0x00, 0x02, 0x00, 0x80, 0x00, 0x00, 0xff, 0x00,
-    0x00, 0x00, 0x00, 0xff, 0x2c, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0x00, 0x00, 0x02,
-    0x03, 0x44, 0x02, 0x05, 0x00, 0x3b};
 
 void TestPictureThumbnails::producer_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("writer"); // empty: not a picture
+    QTest::addColumn<QByteArray>("content");
     // One row per decoder.
-    QTest::addRow("bmp read by content as .dib") << "every.dib" << QByteArray("BMP");
-    QTest::addRow("jpeg, upper-case name kept") << "PHOTO.JPG" << QByteArray("JPEG");
-    QTest::addRow("png") << "every.png" << QByteArray("PNG");
-    QTest::addRow("netpbm") << "every.ppm" << QByteArray("PPM");
-    QTest::addRow("xbm") << "every.xbm" << QByteArray("XBM");
-    QTest::addRow("xpm") << "every.xpm" << QByteArray("XPM");
-    QTest::addRow("tiff") << "every.tif" << QByteArray("TIFF");
-    QTest::addRow("gif") << "every.gif" << QByteArray("GIF");
-    QTest::addRow("no picture data") << "fake.jpg" << QByteArray();
+    const QImage picture = sample(QSize(64, 48));
+    QTest::addRow("bmp read by content as .dib") << "every.dib" << encoded(picture, "BMP");
+    QTest::addRow("jpeg, upper-case name kept") << "PHOTO.JPG" << encoded(picture, "JPEG");
+    QTest::addRow("png") << "every.png" << encoded(picture, "PNG");
+    QTest::addRow("netpbm") << "every.ppm" << encoded(picture, "PPM");
+    QTest::addRow("xbm") << "every.xbm" << encoded(picture, "XBM");
+    QTest::addRow("xpm") << "every.xpm" << encoded(picture, "XPM");
+    QTest::addRow("tiff") << "every.tif" << encoded(picture, "TIFF");
+    // A 2 x 2 GIF, made by hand: Qt reads GIF but cannot write it.
+    QTest::addRow("gif") << "every.gif" << QByteArray::fromHex("474946383961 02000200800000 ff00000000ff 2c000000000200020000 02 03440205 00 3b");
+    QTest::addRow("no picture data") << "fake.jpg" << QByteArray("not a picture");
 }
 
 void TestPictureThumbnails::producer()
 {
     QFETCH(QString, name);
-    QFETCH(QByteArray, writer);
-    QString path;
-    if (writer == "GIF")
-        path = write(name, QByteArray(reinterpret_cast<const char*>(TinyGif), sizeof TinyGif));
-    else if (writer.isEmpty())
-        path = write(name, "not a picture");
-    else
-        path = fixture(name, QSize(64, 48), writer.constData());
-    QVERIFY2(!path.isEmpty(), "Qt cannot write this format: are the image plugins installed?");
+    QFETCH(QByteArray, content);
+    QVERIFY2(!content.isEmpty(), "Qt cannot write this format: are the image plugins installed?");
     ImageThumbnailer producer;
     QVERIFY(producer.supportedExtensions().contains(QFileInfo(name).suffix().toLower()));
     ThumbSettings s = settings(32, 32, false);
     s.pageStart = 3; // pictures have one page, whatever the range
     s.pageEnd = 5;
     producer.setSettings(s);
-    QFile file(path);
+    QFile file(write(name, content));
     LogCapture log;
     const Thumbnailer::tThumbnailPages pages = producer.generate(file);
-    if (writer.isEmpty()) {
+    if (content == "not a picture") {
         QVERIFY(pages.isEmpty());
-        const QStringList errors = log.errors();
-        QCOMPARE(errors.size(), 3);
-        QVERIFY(errors.at(2).contains(QStringLiteral("ImageThumbnailer::generate")));
-        QVERIFY(errors.at(2).contains(QStringLiteral(" file: ")));
+        QCOMPARE(log.errors().size(), 3);
         return;
     }
     QCOMPARE(pages.keys(), QList<qint32>{1});
