@@ -162,6 +162,10 @@ private slots:
         // Each job starts the producers of the families it may hold, and only those.
         QCOMPARE(pdf->starts.load(), 3);
         QCOMPARE(picture->starts.load(), 1);
+        // Between jobs, the window's next families start alone.
+        engine->prepare({QStringLiteral("JPG")});
+        QTRY_COMPARE_WITH_TIMEOUT(picture->starts.load(), 2, 10000);
+        QCOMPARE(pdf->starts.load(), 3);
     }
     void quitWhileProducerRuns()
     {
