@@ -22,7 +22,11 @@ class TestPdfThumbnails : public QObject
 
 private slots:
     void initTestCase();
-    void init();
+    void init()
+    {
+        out = dir.filePath(QStringLiteral("%1/%2").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(out));
+    }
     void pageRange_data();
     void pageRange();
     void toolFailures();
@@ -31,9 +35,21 @@ private slots:
     void mixedJobEndToEnd();
 
 private:
-    ThumbSettings settings(int first, int last) const;
-    QString makePdf(const QString& name, int pages);
-    QString makeText(const QString& name, const QByteArray& bytes);
+    ThumbSettings settings(int first, int last, const QString& nameFormat = "[NAME]_[PAGE]") const
+    {
+        ThumbSettings s;
+        s.width = s.height = 100;
+        s.pageStart = first;
+        s.pageEnd = last;
+        s.nameFormat = nameFormat;
+        s.setOutputFolder(out);
+        return s;
+    }
+    QString makeText(const QString& name, const QByteArray& bytes)
+    {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+    }
 
     QTemporaryDir dir;
     QString out;
@@ -47,49 +63,19 @@ void TestPdfThumbnails::initTestCase()
     qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(dir.isValid());
-    fivePages = makePdf(QString::fromUtf8("-l 9 \"q\" $(touch pwned);Übersicht.pdf"), 5);
-    QVERIFY(!fivePages.isEmpty());
-}
-
-void TestPdfThumbnails::init()
-{
-    static int run = 0;
-    out = dir.filePath(QStringLiteral("thumbs-%1").arg(++run));
-    QVERIFY(QDir().mkpath(out));
-}
-
-ThumbSettings TestPdfThumbnails::settings(int first, int last) const
-{
-    ThumbSettings s;
-    s.width = s.height = 100;
-    s.pageStart = first;
-    s.pageEnd = last;
-    s.nameFormat = QStringLiteral("[NAME]_[PAGE]");
-    s.setOutputFolder(out);
-    return s;
-}
-
-// Page N carries a black bar N/16 of the page wide across its middle.
-QString TestPdfThumbnails::makePdf(const QString& name, int pages)
-{
-    const QString path = dir.filePath(name);
-    QPdfWriter writer(path);
+    // Page N carries a black bar N/16 of the page wide across its middle.
+    fivePages = dir.filePath(QString::fromUtf8("-l 9 \"q\" $(touch pwned);Übersicht.pdf"));
+    QPdfWriter writer(fivePages);
     writer.setResolution(72);
     writer.setPageSize(QPageSize(QSizeF(200, 200), QPageSize::Point));
     writer.setPageMargins(QMarginsF());
     QPainter painter(&writer);
-    for (int n = 1; n <= pages; ++n) {
+    for (int n = 1; n <= 5; ++n) {
         if (n > 1)
             writer.newPage();
         painter.fillRect(0, writer.height() * 2 / 5, writer.width() * n / 16, writer.height() / 5, Qt::black);
     }
-    return painter.end() ? path : QString();
-}
-
-QString TestPdfThumbnails::makeText(const QString& name, const QByteArray& bytes)
-{
-    QFile file(dir.filePath(name));
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+    QVERIFY(painter.end());
 }
 
 void TestPdfThumbnails::pageRange_data()
@@ -114,9 +100,7 @@ void TestPdfThumbnails::pageRange()
     QVERIFY(QImage(10, 10, QImage::Format_RGB32).save(Thumbnailer::workArea() + QStringLiteral("x.png")));
     PDFThumbnailer renderer;
     renderer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
-    ThumbSettings s = settings(first, last);
-    s.nameFormat = nameFormat;
-    renderer.setSettings(s);
+    renderer.setSettings(settings(first, last, nameFormat));
     QFile file(fivePages);
     LogCapture log;
     const Thumbnailer::tThumbnailPages result = renderer.generate(file);
@@ -151,7 +135,6 @@ void TestPdfThumbnails::toolFailures()
     QCOMPARE(log.errors().size(), 3);
     QVERIFY(log.errors().first().contains(QStringLiteral("Thumbnailer::executePdf2Png  CreateProcess")));
     QVERIFY(log.errors().first().contains(QStringLiteral("-f 1 -l 1")));
-
     const QString pids = dir.filePath(QStringLiteral("pids"));
     const QString tool = makeText(QStringLiteral("hang.sh"),
                                   "#!/bin/sh\nsleep 1000 &\necho $$ $! > '" + pids.toUtf8() + "'\nwait\n");
@@ -166,7 +149,6 @@ void TestPdfThumbnails::toolFailures()
     QCOMPARE(ids.size(), 2);
     for (const QByteArray& id : ids)
         QTRY_VERIFY_WITH_TIMEOUT(::kill(id.toInt(), 0) != 0, 5000);
-
     renderer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
     renderer.setChildTimeoutMs(0);
     QCOMPARE(renderer.generate(file).keys(), QList<qint32>{1});
@@ -186,9 +168,6 @@ void TestPdfThumbnails::textThumbnail_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("expectedText"); // on the intermediate PDF's first page
     QTest::addColumn<QString>("absentText");
-    QByteArray longText;
-    for (int i = 1; i <= 500; ++i)
-        longText += "line " + QByteArray::number(i) + "\n";
     const QString letters = QString::fromUtf8("Größe Ærø ζωή");
     QTest::addRow("non-ASCII letters, odd suffix") << "notes.v2.1ST" << letters.toUtf8() << letters << QString();
     QTest::addRow("utf-8 with mark") << "bom8.txt" << QByteArray("\xef\xbb\xbf") + letters.toUtf8() << letters << QString();
@@ -197,7 +176,7 @@ void TestPdfThumbnails::textThumbnail_data()
     QTest::addRow("utf-16 without mark stops at its first zero") << "u16.txt" << encoded("UTF-16LE", QStringLiteral("ab")) << "a" << "b";
     QTest::addRow("zero byte ends the text") << "zero.txt" << QByteArray("before\0after", 12) << "before" << "after";
     QTest::addRow("empty file") << "empty.log" << QByteArray() << QString() << QString();
-    QTest::addRow("long file, first page only") << "long.csv" << longText << "line 1" << "line 500";
+    QTest::addRow("long file, first page only") << "long.csv" << "line 1\n" + QByteArray("line\n").repeated(498) + "line 500\n" << "line 1" << "line 500";
     // 32 MiB: only its beginning is read.
     QTest::addRow("huge file") << "huge.log" << QByteArray("the opening words of a very long log\n").repeated(1 << 20) << "the opening words" << QString();
 }
@@ -220,14 +199,12 @@ void TestPdfThumbnails::textThumbnail()
     // Named after the text file, not after the intermediate PDF.
     QCOMPARE(result.value(1), out + QLatin1Char('/') + QFileInfo(path).completeBaseName() + QStringLiteral("_1.png"));
     QVERIFY(!QImage(result.value(1)).isNull());
-
     const QString pdf = Thumbnailer::workArea() + QFileInfo(path).completeBaseName() + QStringLiteral(".pdf");
     const std::unique_ptr<Poppler::Document> document(Poppler::Document::load(pdf));
     QVERIFY(document && document->numPages() > 0);
     const QString text = std::unique_ptr<Poppler::Page>(document->page(0))->text(QRectF());
     QVERIFY2(text.simplified().contains(expectedText), qPrintable(text.left(200)));
-    if (!absentText.isEmpty())
-        QVERIFY(!text.contains(absentText));
+    QVERIFY(absentText.isEmpty() || !text.contains(absentText));
     QVERIFY(QFileInfo(pdf).size() < 1024 * 1024);
 }
 
@@ -236,23 +213,16 @@ void TestPdfThumbnails::mixedJobEndToEnd()
     const QString folder = dir.filePath(QStringLiteral("mixed"));
     QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
     QVERIFY(QImage(QSize(300, 200), QImage::Format_RGB32).save(folder + QStringLiteral("/photo.jpg")));
-    QVERIFY(QFile::rename(makePdf(QStringLiteral("doc.pdf"), 3), folder + QStringLiteral("/sub/doc.PDF")));
+    QVERIFY(QFile::copy(fivePages, folder + QStringLiteral("/sub/doc.PDF")));
     QVERIFY(QFile::rename(makeText(QStringLiteral("notes.txt"), "some notes"), folder + QStringLiteral("/notes.txt")));
-    // Opening a FIFO would block the worker: it is not even reported as current.
+    // Opening a FIFO would block the worker.
     QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/fifo.jpg")).constData(), 0600), 0);
-
     ThumbEngine engine;
     engine.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
     QList<ThumbEngine::ThumbnailFiles> generated;
     QSignalSpy done(&engine, &ThumbEngine::sigDone);
-    QStringList current;
-    connect(&engine, &ThumbEngine::sigStatus, this, [&](ThumbEngine::SigStatus s, const QVariant& data) {
-        if (s == ThumbEngine::KCurrentFile)
-            current << QFileInfo(data.toString()).fileName();
-    });
     connect(&engine, &ThumbEngine::sigGenerated, this, [&](const ThumbEngine::ThumbnailFiles& f) { generated << f; });
     engine.start();
-
     ThumbJob job;
     job.paths = QStringList{folder};
     job.recursive = true;
@@ -262,12 +232,9 @@ void TestPdfThumbnails::mixedJobEndToEnd()
     engine.startJob(job);
     QVERIFY(done.wait(30000));
     engine.quit();
-
     QMap<QString, int> counts;
     for (const auto& files : qAsConst(generated))
         counts.insert(QFileInfo(files.firstKey()).fileName(), files.first().size());
-    current.sort();
-    QCOMPARE(current, (QStringList{"doc.PDF", "notes.txt", "photo.jpg"}));
     QCOMPARE(counts, (QMap<QString, int>{{"photo.jpg", 1}, {"doc.PDF", 2}, {"notes.txt", 1}}));
     QCOMPARE(QDir(out).entryList(QDir::Files).size(), 4);
 }
