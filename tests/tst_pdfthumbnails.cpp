@@ -157,7 +157,7 @@ void TestPdfThumbnails::textThumbnail_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("expectedText"); // on the intermediate PDF's first page; Qt's encoders write a byte-order mark
+    QTest::addColumn<QString>("expectedText"); // on the PDF's first page; Qt's encoders add a mark
     QTest::addColumn<QString>("absentText");
     const QString letters = QString::fromUtf8("Größe Ærø ζωή");
     QTest::addRow("non-ASCII letters, odd suffix") << "notes.v2.1ST" << letters.toUtf8() << letters << QString();
