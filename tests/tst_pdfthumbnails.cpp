@@ -21,313 +21,200 @@ class TestPdfThumbnails : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void pageRange_data();
-    void pageRange();
-    void toolFailures();
-    void decodeText_data();
-    void decodeText();
-    void textThumbnail_data();
-    void textThumbnail();
-    void mixedJobEndToEnd();
+    void initTestCase()
+    {
+        qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
+        qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
+        qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
+        QStandardPaths::setTestModeEnabled(true);
+        // Page N carries a black bar N/16 of the page wide across its middle.
+        fivePages = dir.filePath(QString::fromUtf8("-l 9 \"q\" $(touch pwned);Übersicht.pdf"));
+        QPdfWriter writer(fivePages);
+        writer.setResolution(72);
+        writer.setPageSize(QPageSize(QSizeF(200, 200), QPageSize::Point));
+        writer.setPageMargins(QMarginsF());
+        QPainter painter(&writer);
+        for (int n = 1; n <= 5; ++n) {
+            if (n > 1)
+                writer.newPage();
+            painter.fillRect(0, writer.height() * 2 / 5, writer.width() * n / 16, writer.height() / 5, Qt::black);
+        }
+        QVERIFY(painter.end());
+    }
+    void init()
+    {
+        out = dir.filePath(QStringLiteral("%1/%2").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(out));
+    }
+    void pageRange_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<QString>("nameFormat");
+        QTest::addColumn<QList<qint32>>("pages");
+        QTest::addRow("past the end") << 4 << 9 << "[NAME]_[PAGE]" << QList<qint32>{4, 5};
+        QTest::addRow("entirely past the end") << 7 << 9 << "[NAME]_[PAGE]" << QList<qint32>{};
+        // Every page is reported; they overwrite each other in page order.
+        QTest::addRow("one name for all pages, the last stays") << 1 << 4 << "[NAME]" << QList<qint32>{1, 2, 3, 4};
+    }
+    void pageRange()
+    {
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(QString, nameFormat);
+        QFETCH(QList<qint32>, pages);
+        // Left over by an earlier run: must not pass for a page.
+        QVERIFY(QImage(10, 10, QImage::Format_RGB32).save(Thumbnailer::workArea() + QStringLiteral("x.png")));
+        PDFThumbnailer renderer;
+        renderer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
+        renderer.setSettings(settings(first, last, nameFormat));
+        QFile file(fivePages);
+        LogCapture log;
+        const Thumbnailer::tThumbnailPages result = renderer.generate(file);
+        QCOMPARE(result.keys(), pages);
+        QVERIFY(!QFile::exists(QStringLiteral("pwned")));
+        const QString base = out + QLatin1Char('/') + QFileInfo(fivePages).completeBaseName();
+        for (auto it = result.cbegin(); it != result.cend(); ++it) {
+            const bool shared = !nameFormat.contains(QLatin1String("[PAGE]"));
+            QCOMPARE(it.value(), base + (shared ? QString() : QStringLiteral("_%1").arg(it.key())) + ".png");
+            const QImage thumbnail(it.value());
+            QCOMPARE(thumbnail.width(), 100);
+            int dark = 0; // the page's bar across the middle
+            for (int x = 0; x < thumbnail.width(); ++x)
+                dark += qGray(thumbnail.pixel(x, thumbnail.height() / 2)) < 128;
+            QCOMPARE(qRound(16.0 * dark / thumbnail.width()), shared ? pages.last() : it.key());
+        }
+        QCOMPARE(log.errors().size(), pages.isEmpty() ? 3 : 0);
+        if (pages.isEmpty())
+            QVERIFY(log.errors().first().contains(QStringLiteral("  tempPages.count() == 0  ")));
+    }
+    // A missing tool, then one that never ends with a child of its own: nothing comes out, both
+    // hanging processes are killed, and the next file goes through normally.
+    void toolFailures()
+    {
+        PDFThumbnailer renderer;
+        renderer.setPdf2PngPath(dir.filePath(QStringLiteral("pdf2png/pdftopng")));
+        renderer.setSettings(settings(1, 1));
+        QFile file(fivePages);
+        LogCapture log;
+        QVERIFY(renderer.generate(file).isEmpty());
+        QCOMPARE(log.errors().size(), 3);
+        QVERIFY(log.errors().first().contains(QStringLiteral("Thumbnailer::executePdf2Png  CreateProcess")));
+        QVERIFY(log.errors().first().contains(QStringLiteral("-f 1 -l 1")));
+        const QString pids = dir.filePath(QStringLiteral("pids"));
+        const QString tool = makeText(QStringLiteral("hang.sh"),
+                                      "#!/bin/sh\nsleep 1000 &\necho $$ $! > '" + pids.toUtf8() + "'\nwait\n");
+        QVERIFY(QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        renderer.setPdf2PngPath(tool);
+        renderer.setChildTimeoutMs(300);
+        QVERIFY(renderer.generate(file).isEmpty());
+        QVERIFY(log.errors().at(3).contains(QStringLiteral("time-out")));
+        QFile pidFile(pids);
+        QVERIFY(pidFile.open(QIODevice::ReadOnly));
+        const QList<QByteArray> ids = pidFile.readAll().simplified().split(' ');
+        QCOMPARE(ids.size(), 2);
+        for (const QByteArray& id : ids)
+            QTRY_VERIFY_WITH_TIMEOUT(::kill(id.toInt(), 0) != 0, 5000);
+        renderer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
+        renderer.setChildTimeoutMs(0);
+        QCOMPARE(renderer.generate(file).keys(), QList<qint32>{1});
+    }
+    void textThumbnail_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expectedText"); // on the PDF's first page; Qt's encoders add a mark
+        QTest::addColumn<QString>("absentText");
+        const QString letters = QString::fromUtf8("Größe Ærø ζωή");
+        QTest::addRow("non-ASCII letters, odd suffix") << "notes.v2.1ST" << letters.toUtf8() << letters << QString();
+        QTest::addRow("utf-8 with mark") << "bom8.txt" << QByteArray("\xef\xbb\xbf") + letters.toUtf8() << letters << QString();
+        QTest::addRow("utf-16be with mark") << "bom16.txt" << QTextCodec::codecForName("UTF-16BE")->fromUnicode(letters) << letters << QString();
+        QTest::addRow("utf-32le with mark") << "bom32.txt" << QTextCodec::codecForName("UTF-32LE")->fromUnicode(letters) << letters << QString();
+        QTest::addRow("utf-16 without mark stops at its first zero") << "u16.txt" << QByteArray("a\0b\0", 4) << "a" << "b";
+        QTest::addRow("zero byte ends the text") << "zero.txt" << QByteArray("before\0after", 12) << "before" << "after";
+        QTest::addRow("empty file") << "empty.log" << QByteArray() << QString() << QString();
+        QTest::addRow("long file, first page only") << "long.csv" << "line 1\n" + QByteArray("line\n").repeated(498) + "line 500\n" << "line 1" << "line 500";
+        // 32 MiB: only its beginning is read.
+        QTest::addRow("huge file") << "huge.log" << QByteArray("the opening words of a very long log\n").repeated(1 << 20) << "the opening words" << QString();
+    }
+    void textThumbnail()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expectedText);
+        QFETCH(QString, absentText);
+        const QString path = makeText(name, bytes);
+        QCOMPARE(TextThumbnailer::decodeText(bytes).left(expectedText.size()), expectedText); // no mark left
+        TextThumbnailer producer;
+        producer.prepare();
+        producer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
+        producer.setSettings(settings(1, 1));
+        QFile file(path);
+        const Thumbnailer::tThumbnailPages result = producer.generate(file);
+        QCOMPARE(result.keys(), QList<qint32>{1});
+        // Named after the text file, not after the intermediate PDF.
+        QCOMPARE(result.value(1), out + QLatin1Char('/') + QFileInfo(path).completeBaseName() + QStringLiteral("_1.png"));
+        QVERIFY(!QImage(result.value(1)).isNull());
+        const QString pdf = Thumbnailer::workArea() + QFileInfo(path).completeBaseName() + QStringLiteral(".pdf");
+        const std::unique_ptr<Poppler::Document> document(Poppler::Document::load(pdf));
+        QVERIFY(document && document->numPages() > 0);
+        const QString text = std::unique_ptr<Poppler::Page>(document->page(0))->text(QRectF());
+        QVERIFY2(text.simplified().contains(expectedText), qPrintable(text.left(200)));
+        QVERIFY(absentText.isEmpty() || !text.contains(absentText));
+        QVERIFY(QFileInfo(pdf).size() < 1024 * 1024);
+    }
+    void mixedJobEndToEnd()
+    {
+        const QString folder = dir.filePath(QStringLiteral("mixed"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+        QVERIFY(QImage(QSize(300, 200), QImage::Format_RGB32).save(folder + QStringLiteral("/photo.jpg")));
+        QVERIFY(QFile::copy(fivePages, folder + QStringLiteral("/sub/doc.PDF")));
+        QVERIFY(!makeText(QStringLiteral("mixed/notes.txt"), "some notes").isEmpty());
+        // Opening a FIFO would block the worker.
+        QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/fifo.jpg")).constData(), 0600), 0);
+        ThumbEngine engine;
+        engine.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
+        QList<ThumbEngine::ThumbnailFiles> generated;
+        QSignalSpy done(&engine, &ThumbEngine::sigDone);
+        connect(&engine, &ThumbEngine::sigGenerated, this, [&](const ThumbEngine::ThumbnailFiles& f) { generated << f; });
+        engine.start();
+        ThumbJob job;
+        job.paths = QStringList{folder};
+        job.recursive = true;
+        job.extensions = QStringList{"jpg", "pdf", "txt"};
+        for (qint32 family = Excel; family <= Text; ++family)
+            job.settings.insert(family, settings(1, family == Pdf ? 2 : 1));
+        engine.startJob(job);
+        QVERIFY(done.wait(30000));
+        engine.quit();
+        QMap<QString, int> counts;
+        for (const auto& files : qAsConst(generated))
+            counts.insert(QFileInfo(files.firstKey()).fileName(), files.first().size());
+        QCOMPARE(counts, (QMap<QString, int>{{"photo.jpg", 1}, {"doc.PDF", 2}, {"notes.txt", 1}}));
+        QCOMPARE(QDir(out).entryList(QDir::Files).size(), 4);
+    }
 
 private:
-    ThumbSettings settings(int first, int last) const;
-    QString makePdf(const QString& name, int pages);
-    QString makeText(const QString& name, const QByteArray& bytes);
-    static int pageShown(const QImage& image);
-    static QString pdfText(const QString& path);
+    ThumbSettings settings(int first, int last, const QString& nameFormat = "[NAME]_[PAGE]") const
+    {
+        ThumbSettings s;
+        s.width = s.height = 100;
+        s.pageStart = first;
+        s.pageEnd = last;
+        s.nameFormat = nameFormat;
+        s.setOutputFolder(out);
+        return s;
+    }
+    QString makeText(const QString& name, const QByteArray& bytes)
+    {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+    }
 
     QTemporaryDir dir;
     QString out;
-    QString onePage;
     QString fivePages; // named with blanks, quotes, shell syntax, a leading dash and umlauts
 };
-
-void TestPdfThumbnails::initTestCase()
-{
-    qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
-    qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
-    qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
-    QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(dir.isValid());
-    QVERIFY(QFileInfo(QStringLiteral(PDFTOPNG_PATH)).isExecutable());
-    onePage = makePdf(QStringLiteral("one.pdf"), 1);
-    fivePages = makePdf(QString::fromUtf8("-l 9 \"q\" $(touch pwned);Übersicht.pdf"), 5);
-    QVERIFY(!onePage.isEmpty() && !fivePages.isEmpty());
-}
-
-void TestPdfThumbnails::init()
-{
-    // A fresh output folder for every test and row.
-    static int run = 0;
-    out = dir.filePath(QStringLiteral("thumbs-%1").arg(++run));
-    QVERIFY(QDir().mkpath(out));
-}
-
-ThumbSettings TestPdfThumbnails::settings(int first, int last) const
-{
-    ThumbSettings s;
-    s.width = 100;
-    s.height = 100;
-    s.pageStart = first;
-    s.pageEnd = last;
-    s.nameFormat = QStringLiteral("[NAME]_[PAGE]");
-    s.setOutputFolder(out);
-    return s;
-}
-
-// Page N carries a black bar N/16 of the page wide across its middle.
-QString TestPdfThumbnails::makePdf(const QString& name, int pages)
-{
-    const QString path = dir.filePath(name);
-    QPdfWriter writer(path);
-    writer.setResolution(72);
-    writer.setPageSize(QPageSize(QSizeF(200, 200), QPageSize::Point));
-    writer.setPageMargins(QMarginsF());
-    QPainter painter(&writer);
-    const QRect page = painter.viewport();
-    for (int n = 1; n <= pages; ++n) {
-        if (n > 1)
-            writer.newPage();
-        painter.fillRect(0, page.height() * 2 / 5, page.width() * n / 16, page.height() / 5, Qt::black);
-    }
-    return painter.end() ? path : QString();
-}
-
-int TestPdfThumbnails::pageShown(const QImage& image)
-{
-    const int y = image.height() / 2;
-    int dark = 0;
-    for (int x = 0; x < image.width(); ++x)
-        dark += qGray(image.pixel(x, y)) < 128;
-    return qRound(16.0 * dark / image.width());
-}
-
-QString TestPdfThumbnails::makeText(const QString& name, const QByteArray& bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    file.write(bytes);
-    return path;
-}
-
-QString TestPdfThumbnails::pdfText(const QString& path)
-{
-    std::unique_ptr<Poppler::Document> document(Poppler::Document::load(path));
-    if (!document || document->numPages() < 1)
-        return QString();
-    std::unique_ptr<Poppler::Page> page(document->page(0));
-    return page->text(QRectF());
-}
-
-class Renderer : public PDFThumbnailer
-{
-public:
-    Renderer() { setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH)); }
-};
-
-void TestPdfThumbnails::pageRange_data()
-{
-    QTest::addColumn<int>("first");
-    QTest::addColumn<int>("last");
-    QTest::addColumn<QString>("nameFormat");
-    QTest::addColumn<QList<qint32>>("pages");
-    QTest::addRow("2 to 4 of 5") << 2 << 4 << "[NAME]_[PAGE]" << QList<qint32>{2, 3, 4};
-    QTest::addRow("past the end") << 4 << 9 << "[NAME]_[PAGE]" << QList<qint32>{4, 5};
-    QTest::addRow("entirely past the end") << 7 << 9 << "[NAME]_[PAGE]" << QList<qint32>{};
-    // Every page is reported; they overwrite each other in page order.
-    QTest::addRow("one name for all pages, the last stays") << 1 << 4 << "[NAME]" << QList<qint32>{1, 2, 3, 4};
-}
-
-void TestPdfThumbnails::pageRange()
-{
-    QFETCH(int, first);
-    QFETCH(int, last);
-    QFETCH(QString, nameFormat);
-    QFETCH(QList<qint32>, pages);
-    // Left over by an earlier run: must not pass for a page.
-    QVERIFY(QImage(10, 10, QImage::Format_RGB32).save(Thumbnailer::workArea() + QStringLiteral("x.png")));
-    Renderer renderer;
-    ThumbSettings s = settings(first, last);
-    s.nameFormat = nameFormat;
-    renderer.setSettings(s);
-    QFile file(fivePages);
-    LogCapture log;
-    const Thumbnailer::tThumbnailPages result = renderer.generate(file);
-    QCOMPARE(result.keys(), pages);
-    QVERIFY(!QFile::exists(QStringLiteral("pwned")));
-    const QString base = out + QLatin1Char('/') + QFileInfo(fivePages).completeBaseName();
-    for (auto it = result.cbegin(); it != result.cend(); ++it) {
-        const bool shared = !nameFormat.contains(QLatin1String("[PAGE]"));
-        QCOMPARE(it.value(), base + (shared ? QString() : QStringLiteral("_%1").arg(it.key())) + ".png");
-        const QImage thumbnail(it.value());
-        QCOMPARE(thumbnail.width(), 100);
-        QCOMPARE(pageShown(thumbnail), shared ? pages.last() : it.key());
-    }
-    if (pages.isEmpty()) {
-        const QStringList errors = log.errors();
-        QCOMPARE(errors.size(), 3);
-        QVERIFY(errors.at(0).contains(QStringLiteral("  tempPages.count() == 0  ")));
-        QVERIFY(errors.at(1).contains(QStringLiteral("  filesPage.count() == 0")));
-        QVERIFY(errors.at(2).contains(QStringLiteral("PDFThumbnailer::generate")));
-    }
-}
-
-// A missing tool, then one that never ends with a child of its own: nothing comes out, both
-// hanging processes are killed, and the next file goes through normally.
-void TestPdfThumbnails::toolFailures()
-{
-    PDFThumbnailer renderer;
-    renderer.setPdf2PngPath(dir.filePath(QStringLiteral("pdf2png/pdftopng")));
-    renderer.setSettings(settings(1, 1));
-    QFile file(onePage);
-    LogCapture log;
-    QVERIFY(renderer.generate(file).isEmpty());
-    QCOMPARE(log.errors().size(), 3);
-    QVERIFY(log.errors().first().contains(QStringLiteral("Thumbnailer::executePdf2Png  CreateProcess")));
-    QVERIFY(log.errors().first().contains(QStringLiteral("-f 1 -l 1")));
-
-    const QString pids = dir.filePath(QStringLiteral("pids"));
-    const QString tool = makeText(QStringLiteral("hang.sh"),
-                                  "#!/bin/sh\nsleep 1000 &\necho $$ $! > '" + pids.toUtf8() + "'\nwait\n");
-    QVERIFY(QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    renderer.setPdf2PngPath(tool);
-    renderer.setChildTimeoutMs(300);
-    QVERIFY(renderer.generate(file).isEmpty());
-    QVERIFY(log.errors().at(3).contains(QStringLiteral("time-out")));
-    QFile pidFile(pids);
-    QVERIFY(pidFile.open(QIODevice::ReadOnly));
-    const QList<QByteArray> ids = pidFile.readAll().simplified().split(' ');
-    QCOMPARE(ids.size(), 2);
-    for (const QByteArray& id : ids)
-        QTRY_VERIFY_WITH_TIMEOUT(::kill(id.toInt(), 0) != 0, 5000);
-
-    renderer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
-    renderer.setChildTimeoutMs(0);
-    QCOMPARE(renderer.generate(file).keys(), QList<qint32>{1});
-}
-
-// Text in an encoding, without the byte-order mark Qt's encoders add by default.
-static QByteArray encoded(const char* codec, const QString& text)
-{
-    std::unique_ptr<QTextEncoder> encoder(
-        QTextCodec::codecForName(codec)->makeEncoder(QTextCodec::IgnoreHeader));
-    return encoder->fromUnicode(text);
-}
-
-void TestPdfThumbnails::decodeText_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text");
-    const QString sample = QString::fromUtf8("Grüße, ζ!");
-    QTest::addRow("zero byte ends the text") << QByteArray("before\0after", 12) << "before";
-    QTest::addRow("utf-16 without mark stops at its first zero") << encoded("UTF-16LE", QStringLiteral("ab")) << "a";
-    QTest::addRow("utf-16be with mark") << QByteArray("\xfe\xff", 2) + encoded("UTF-16BE", sample) << sample;
-    QTest::addRow("utf-32le with mark") << QByteArray("\xff\xfe\0\0", 4) + encoded("UTF-32LE", sample) << sample;
-    QTest::addRow("utf-8 with mark") << QByteArray("\xef\xbb\xbf") + sample.toUtf8() << sample;
-}
-
-void TestPdfThumbnails::decodeText()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    QCOMPARE(TextThumbnailer::decodeText(bytes), text);
-}
-
-void TestPdfThumbnails::textThumbnail_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("expectedText"); // on the intermediate PDF's first page
-    QTest::addColumn<QString>("absentText");
-    QByteArray longText;
-    for (int i = 1; i <= 500; ++i)
-        longText += "line " + QByteArray::number(i) + "\n";
-    const QString letters = QString::fromUtf8("Größe Ærø ζωή");
-    QTest::addRow("non-ASCII letters, odd suffix") << "notes.v2.1ST" << letters.toUtf8() << letters << QString();
-    QTest::addRow("empty file") << "empty.log" << QByteArray() << QString() << QString();
-    QTest::addRow("long file, first page only") << "long.csv" << longText << "line 1" << "line 500";
-    // 32 MiB: only its beginning is read.
-    QTest::addRow("huge file") << "huge.log"
-                               << QByteArray("the opening words of a very long log\n").repeated(1 << 20)
-                               << "the opening words" << QString();
-}
-
-void TestPdfThumbnails::textThumbnail()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, expectedText);
-    QFETCH(QString, absentText);
-    const QString path = makeText(name, bytes);
-    TextThumbnailer producer;
-    producer.prepare();
-    producer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
-    producer.setSettings(settings(1, 1));
-    QFile file(path);
-    const Thumbnailer::tThumbnailPages result = producer.generate(file);
-    QCOMPARE(result.keys(), QList<qint32>{1});
-    // Named after the text file, not after the intermediate PDF.
-    QCOMPARE(result.value(1), out + QLatin1Char('/') + QFileInfo(path).completeBaseName() + QStringLiteral("_1.png"));
-    QVERIFY(!QImage(result.value(1)).isNull());
-
-    const QString pdf = Thumbnailer::workArea() + QFileInfo(path).completeBaseName() + QStringLiteral(".pdf");
-    const QString text = pdfText(pdf);
-    QVERIFY2(text.simplified().contains(expectedText), qPrintable(text.left(200)));
-    if (!absentText.isEmpty())
-        QVERIFY(!text.contains(absentText));
-    QVERIFY(QFileInfo(pdf).size() < 1024 * 1024);
-    QFile::remove(path);
-}
-
-void TestPdfThumbnails::mixedJobEndToEnd()
-{
-    const QString folder = dir.filePath(QStringLiteral("mixed"));
-    QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
-    QVERIFY(QImage(QSize(300, 200), QImage::Format_RGB32).save(folder + QStringLiteral("/photo.jpg")));
-    QVERIFY(QFile::rename(makePdf(QStringLiteral("doc.pdf"), 3), folder + QStringLiteral("/sub/doc.PDF")));
-    QVERIFY(QFile::rename(makeText(QStringLiteral("notes.txt"), "some notes"), folder + QStringLiteral("/notes.txt")));
-    // Opening a FIFO would block the worker: it is not even reported as current.
-    QCOMPARE(::mkfifo(QFile::encodeName(folder + QStringLiteral("/fifo.jpg")).constData(), 0600), 0);
-
-    ThumbEngine engine;
-    engine.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
-    QList<ThumbEngine::ThumbnailFiles> generated;
-    QList<ThumbEngine::ThumbStatus> done;
-    QStringList current;
-    connect(&engine, &ThumbEngine::sigStatus, this, [&](ThumbEngine::SigStatus s, const QVariant& data) {
-        if (s == ThumbEngine::KCurrentFile)
-            current << QFileInfo(data.toString()).fileName();
-    });
-    connect(&engine, &ThumbEngine::sigGenerated, this, [&](const ThumbEngine::ThumbnailFiles& f) { generated << f; });
-    connect(&engine, &ThumbEngine::sigDone, this, [&](ThumbEngine::ThumbStatus s) { done << s; });
-    engine.start();
-
-    ThumbJob job;
-    job.paths = QStringList{folder};
-    job.recursive = true;
-    job.extensions = QStringList{QStringLiteral("jpg"), QStringLiteral("pdf"), QStringLiteral("txt")};
-    for (qint32 family = Excel; family <= Text; ++family)
-        job.settings.insert(family, settings(1, family == Pdf ? 2 : 1));
-    engine.startJob(job);
-    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 30000);
-    engine.quit();
-
-    QMap<QString, int> counts;
-    for (const auto& files : qAsConst(generated)) {
-        counts.insert(QFileInfo(files.firstKey()).fileName(), files.first().size());
-        for (const QString& thumb : files.first())
-            QVERIFY2(QFile::exists(thumb), qPrintable(thumb));
-    }
-    current.sort();
-    QCOMPARE(current, (QStringList{"doc.PDF", "notes.txt", "photo.jpg"}));
-    QCOMPARE(counts, (QMap<QString, int>{{"photo.jpg", 1}, {"doc.PDF", 2}, {"notes.txt", 1}}));
-    QCOMPARE(QDir(out).entryList(QDir::Files).size(), 4);
-}
 
 QTEST_MAIN(TestPdfThumbnails)
 #include "tst_pdfthumbnails.moc"
