@@ -63,10 +63,6 @@ MainWindow::MainWindow(QWidget* parent)
           ui->btnTemplateFileSize})
         token->setFocusPolicy(Qt::TabFocus);
 
-    qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
-    qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
-    qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
-
     connect(&engine, &ThumbEngine::sigDone, this, &MainWindow::onJobDone);
     connect(&engine, &ThumbEngine::sigStatus, this, &MainWindow::onStatus);
     connect(&engine, &ThumbEngine::sigGenerated, this, &MainWindow::onGenerated);

@@ -59,9 +59,6 @@ BatchRunner::BatchRunner(const BatchOptions& options, QObject* parent)
 {
     // A reader that went away (| head) must not kill the process before the office ends.
     std::signal(SIGPIPE, SIG_IGN);
-    qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
-    qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
-    qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
     connect(&engine, &ThumbEngine::sigStatus, this, &BatchRunner::onStatus);
     connect(&engine, &ThumbEngine::sigGenerated, this, &BatchRunner::onGenerated);
     connect(&engine, &ThumbEngine::sigDone, this, &BatchRunner::onDone);

@@ -85,7 +85,11 @@ ThumbEngine::ThumbEngine(const QMap<qint32, Thumbnailer*>& producers)
     : QThread(nullptr)
     , producers(producers)
 {
+    // The signals' payloads, queued to whoever receives them on another thread.
     qRegisterMetaType<Thumbnailer::tThumbnailPages>("Thumbnailer::tThumbnailPages");
+    qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
+    qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
+    qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
 }
 
 ThumbEngine::~ThumbEngine()
