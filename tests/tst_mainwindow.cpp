@@ -138,6 +138,7 @@ private slots:
         for (int i = 0; i < 3; ++i)
             QCOMPARE(get(groups[i])->isEnabled(), available[i]);
         QCOMPARE(startupPopups.size(), available[0] && available[1] && available[2] ? 0 : 1);
+        QVERIFY(get<QCheckBox>("picCheckKeepAspectRatio")->isChecked()); // first start: aspect kept
         for (int step = 0; step < 9; ++step) {
             const int index = step < 5 ? step : 8 - step;
             if (step == 5) { // back never warns, even with every page's input gone
