@@ -61,12 +61,6 @@ class TestEngine : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
-        qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
-        qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
-    }
     void init()
     {
         temp = std::make_unique<QTemporaryDir>();

@@ -138,8 +138,6 @@ void TestOfficeThumbnails::generate()
 
 void TestOfficeThumbnails::officeEndsWithEngine()
 {
-    qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
-    qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
     // The engine's producers share one office, made and ended on the worker thread.
     auto shared = std::make_shared<SharedOffice>();
     ThumbEngine engine({{Word, new WordThumbnailer(shared)},

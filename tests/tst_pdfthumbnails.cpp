@@ -23,9 +23,6 @@ class TestPdfThumbnails : public QObject
 private slots:
     void initTestCase()
     {
-        qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
-        qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
-        qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
         QStandardPaths::setTestModeEnabled(true);
         // Page N carries a black bar N/16 of the page wide across its middle.
         fivePages = dir.filePath(QString::fromUtf8("-l 9 \"q\" $(touch pwned);Übersicht.pdf"));

@@ -20,6 +20,7 @@ private slots:
     void initTestCase();
     void saveThumbnail_data();
     void saveThumbnail();
+    void hugeBaselineJpegDecodedReduced();
     void producer_data();
     void producer();
 
@@ -46,6 +47,18 @@ static QByteArray encoded(const QImage& image, const char* format, bool progress
     QImageWriter writer(&buffer, format);
     writer.setProgressiveScanWrite(progressive);
     writer.write(image);
+    return bytes;
+}
+
+// A 16 x 16 JPEG whose frame header (marker, length, precision, height, width) claims 20000 x 20000.
+static QByteArray jpegClaiming20000(bool progressive)
+{
+    QByteArray bytes = encoded(sample(QSize(16, 16)), "JPEG", progressive);
+    const int frame = bytes.indexOf(progressive ? "\xff\xc2" : "\xff\xc0");
+    if (frame < 0)
+        return QByteArray();
+    qToBigEndian(quint16(20000), bytes.data() + frame + 5);
+    qToBigEndian(quint16(20000), bytes.data() + frame + 7);
     return bytes;
 }
 
@@ -97,13 +110,9 @@ void TestPictureThumbnails::saveThumbnail_data()
     qToBigEndian(quint32(50000), huge.data() + 16);
     qToBigEndian(quint32(50000), huge.data() + 20);
     qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(huge.constData() + 12), 17)), huge.data() + 29);
-    // libjpeg holds a progressive picture whole, however small the thumbnail. Frame header:
-    // marker (2), length (2), precision (1), then height and width.
-    QByteArray progressive = encoded(sample(QSize(16, 16)), "JPEG", true);
-    const int frame = progressive.indexOf("\xff\xc2");
-    QVERIFY(frame > 0);
-    qToBigEndian(quint16(20000), progressive.data() + frame + 5);
-    qToBigEndian(quint16(20000), progressive.data() + frame + 7);
+    // libjpeg holds a progressive picture whole, however small the thumbnail.
+    const QByteArray progressive = jpegClaiming20000(true);
+    QVERIFY(!progressive.isEmpty());
     const QByteArray seeThrough = encoded(sample(QSize(300, 300), QColor(255, 0, 0, 0)), "PNG");
     const QRgb red = qRgb(255, 0, 0), white = qRgb(255, 255, 255);
     const QStringList refused{" img.isNull()  ", " saveImage "};
@@ -172,6 +181,16 @@ void TestPictureThumbnails::saveThumbnail()
     const int idat = bytes.indexOf("IDAT");
     QVERIFY(idat > 0);
     QCOMPARE(quint8(bytes.at(idat + 5)) >> 6, 0);
+}
+
+// A single sequential scan is reduced to 1/8 while decoding: 25 MB, well within the budget.
+void TestPictureThumbnails::hugeBaselineJpegDecodedReduced()
+{
+    const QString target = dir.filePath(QStringLiteral("out/baseline.png"));
+    ImageThumbnailer saver;
+    saver.setSettings(settings(100, 100, true, ThumbSettings::OutPng));
+    QVERIFY(saver.saveThumbnail(write(QStringLiteral("baseline"), jpegClaiming20000(false)), target, ThumbSettings::OutPng));
+    QCOMPARE(QImage(target).size(), QSize(100, 100));
 }
 
 void TestPictureThumbnails::producer_data()
