@@ -5,6 +5,7 @@
 #include "OfficeApplication.h"
 #include "OfficeAutomationError.h"
 #include "OfficeSession.h"
+#include "TestSupport.h"
 
 #include <QDir>
 
@@ -51,12 +52,6 @@ inline QString presentation()
                         QStringLiteral("<draw:page draw:master-page-name=\"Master\"/>").repeated(3));
 }
 
-inline bool writeFile(const QString& path, const QByteArray& contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) > 0;
-}
-
 // In dir: doc.docx and "Q3.report #1.docx" of five pages, locked.odt (password "secret"),
 // book.xlsx (see spreadsheet()) and deck.pptx of three slides, converted by the office.
 inline bool writeAll(OfficeSession& session, const QDir& dir)
@@ -70,8 +65,8 @@ inline bool writeAll(OfficeSession& session, const QDir& dir)
             return false;
         }
     };
-    return application && writeFile(path("doc.fodt"), textDocument().toUtf8()) && writeFile(path("book.fods"), spreadsheet().toUtf8())
-        && writeFile(path("deck.fodp"), presentation().toUtf8()) && convert("doc.fodt", "doc.docx", "MS Word 2007 XML")
+    return application && !writeFile(path("doc.fodt"), textDocument().toUtf8()).isEmpty() && !writeFile(path("book.fods"), spreadsheet().toUtf8()).isEmpty()
+        && !writeFile(path("deck.fodp"), presentation().toUtf8()).isEmpty() && convert("doc.fodt", "doc.docx", "MS Word 2007 XML")
         && convert("doc.fodt", "Q3.report #1.docx", "MS Word 2007 XML") && convert("doc.fodt", "locked.odt", "writer8", QStringLiteral("secret"))
         && convert("book.fods", "book.xlsx", "Calc MS Excel 2007 XML") && convert("deck.fodp", "deck.pptx", "Impress MS PowerPoint 2007 XML");
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QString>
@@ -14,6 +15,13 @@ inline QStringList fileTypeEntries()
         "Microsoft PowerPoint,ppt,pptx,Text,txt,xml,log,ans,asc,csv,nfo,1st,bat,info,"
         "Portable Document Format (PDF),Pictures,jpg,jpeg,jpe,jif,jfif,jfi,png,ppm,pgm,pbm,pnm,"
         "tiff,tif,gif,bmp,dib,xbm,xpm").split(QLatin1Char(','));
+}
+
+// Writes `contents` whole to `path`: the path, or an empty string when it could not.
+inline QString writeFile(const QString& path, const QByteArray& contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() ? path : QString();
 }
 
 // Collects the debug lines written while it lives (from any thread); only one at a time.

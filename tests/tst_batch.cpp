@@ -3,6 +3,8 @@
 #include <QPdfWriter>
 #include <QtTest>
 
+#include "TestSupport.h"
+
 #include <csignal>
 
 // Ignores SIGTERM until the program installs its own handler: an early request is lost.
@@ -29,19 +31,15 @@ private slots:
         QPdfWriter pdf(path("in/doc.pdf"));
         QPainter painter(&pdf);
         pdf.newPage();
-        const auto write = [this](const QString& name, const QByteArray& contents) {
-            QFile file(path(name));
-            return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-        };
-        QVERIFY(write(QStringLiteral("in/note.txt"), "A note.\n"));
-        QVERIFY(write(QStringLiteral("bad/broken.pdf"), "not a PDF at all"));
+        QVERIFY(!writeFile(path(QStringLiteral("in/note.txt")), "A note.\n").isEmpty());
+        QVERIFY(!writeFile(path(QStringLiteral("bad/broken.pdf")), "not a PDF at all").isEmpty());
         for (int i = 0; i < 20; ++i)
-            QVERIFY(write(QStringLiteral("slow/%1.txt").arg(i), QByteArray(20000, 'x')));
-        QVERIFY(write(QStringLiteral("slow/letter.rtf"), "{\\rtf1\\ansi A letter.\\par}"));
+            QVERIFY(!writeFile(path(QStringLiteral("slow/%1.txt").arg(i)), QByteArray(20000, 'x')).isEmpty());
+        QVERIFY(!writeFile(path(QStringLiteral("slow/letter.rtf")), "{\\rtf1\\ansi A letter.\\par}").isEmpty());
         storedSettings = "[General]\nMVSOutputFolder=" + path("stored").toUtf8()
             + "\nMVSNameFormat=[NAME]_[PAGE]\nMVSPdfMVSPEnd=2\n"
               "MVSFileTypes=\"Portable Document Format (PDF)\"\n";
-        QVERIFY(write(QStringLiteral("home/.config/Tessarine/Miravel.conf"), storedSettings));
+        QVERIFY(!writeFile(path(QStringLiteral("home/.config/Tessarine/Miravel.conf")), storedSettings).isEmpty());
     }
     void run_data()
     {
@@ -91,6 +89,7 @@ private slots:
         process.closeWriteChannel();
         QVERIFY(process.waitForFinished(120000));
         QCOMPARE(process.exitCode(), exitCode);
+        QVERIFY(!process.readAllStandardError().contains('\r')); // no progress line off a terminal
         QStringList printed, thumbnails;
         const QString output = QString::fromUtf8(process.readAllStandardOutput());
         for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {

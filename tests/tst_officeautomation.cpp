@@ -2,6 +2,7 @@
 #include "OfficeDocument.h"
 #include "OfficeFixtures.h"
 #include "OfficeInstallation.h"
+#include "OfficeProcess.h"
 
 #include <QtTest>
 #include <csignal>
@@ -18,6 +19,7 @@ private slots:
     void initTestCase();
     void cleanup() { document.reset(); application.reset(); }
     void failedCalls();
+    void killedProcessSeenToEnd();
     void officeEndsWithKilledProgram();
     void replacesLostProcess_data(); void replacesLostProcess(); // last: they replace the office
 
@@ -90,6 +92,14 @@ void tst_OfficeAutomation::failedCalls()
     QVERIFY(!document->isOpen());
     QVERIFY(!document->exportSlide(1, image, QStringLiteral("image/png"), 300, 200).ok());
     QCOMPARE(session->processId(), office); // the office stays up for the next document
+}
+
+void tst_OfficeAutomation::killedProcessSeenToEnd()
+{
+    const auto office = OfficeProcess::start(OfficeInstallation::system().programDir(), QDeadlineTimer(90000));
+    QVERIFY(office.ok() && office.value->isRunning() && !office.value->waitForExit(0));
+    ::kill(-static_cast<pid_t>(office.value->group()), SIGKILL);
+    QVERIFY(office.value->waitForExit(10000) && !office.value->isRunning());
 }
 
 void tst_OfficeAutomation::officeEndsWithKilledProgram()

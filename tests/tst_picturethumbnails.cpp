@@ -25,7 +25,6 @@ private slots:
     void producer();
 
 private:
-    QString write(const QString& name, const QByteArray& content);
     ThumbSettings settings(int width, int height, bool keep, int format = 2) const;
 
     QTemporaryDir dir;
@@ -60,13 +59,6 @@ static QByteArray jpegClaiming20000(bool progressive)
     qToBigEndian(quint16(20000), bytes.data() + frame + 5);
     qToBigEndian(quint16(20000), bytes.data() + frame + 7);
     return bytes;
-}
-
-QString TestPictureThumbnails::write(const QString& name, const QByteArray& content)
-{
-    QFile file(dir.filePath(name));
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-    return written ? file.fileName() : QString();
 }
 
 ThumbSettings TestPictureThumbnails::settings(int width, int height, bool keep, int format) const
@@ -142,10 +134,10 @@ void TestPictureThumbnails::saveThumbnail()
     QFETCH(QSize, expected);
     QFETCH(QRgb, left);
     QFETCH(QStringList, errors);
-    const QString path = write(QStringLiteral("source"), content);
+    const QString path = writeFile(dir.filePath(QStringLiteral("source")), content);
     const QString targetPath = dir.filePath(target);
     // An old thumbnail in the way is replaced, or left whole when refused.
-    write(target, QByteArray(100000, 'x'));
+    writeFile(targetPath, QByteArray(100000, 'x'));
     ImageThumbnailer saver;
     saver.setSettings(settings(box.width(), box.height(), keep, format));
     LogCapture log;
@@ -189,7 +181,7 @@ void TestPictureThumbnails::hugeBaselineJpegDecodedReduced()
     const QString target = dir.filePath(QStringLiteral("out/baseline.png"));
     ImageThumbnailer saver;
     saver.setSettings(settings(100, 100, true, ThumbSettings::OutPng));
-    QVERIFY(saver.saveThumbnail(write(QStringLiteral("baseline"), jpegClaiming20000(false)), target, ThumbSettings::OutPng));
+    QVERIFY(saver.saveThumbnail(writeFile(dir.filePath(QStringLiteral("baseline")), jpegClaiming20000(false)), target, ThumbSettings::OutPng));
     QCOMPARE(QImage(target).size(), QSize(100, 100));
 }
 
@@ -222,7 +214,7 @@ void TestPictureThumbnails::producer()
     s.pageStart = 3; // pictures have one page, whatever the range
     s.pageEnd = 5;
     producer.setSettings(s);
-    QFile file(write(name, content));
+    QFile file(writeFile(dir.filePath(name), content));
     LogCapture log;
     const Thumbnailer::tThumbnailPages pages = producer.generate(file);
     if (content == "not a picture") {
