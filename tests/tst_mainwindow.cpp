@@ -357,6 +357,9 @@ private slots:
         auto* model = qobject_cast<QFileSystemModel*>(get<QTreeView>("treeFiles")->model());
         model->fetchMore(model->index(in.path()));
         QTRY_COMPARE(model->rowCount(model->index(in.path())), 6);
+        window->resize(3000, window->height()); // wider than the columns need: the last one fills the gap
+        const QHeaderView* columns = get<QTreeView>("treeFiles")->header();
+        QTRY_COMPARE(columns->length(), columns->viewport()->width());
         CHECKED(click("buttonWizzardNext"));
         get<QSpinBox>("pdfSpinPageTo")->setValue(2);
         CHECKED(click("buttonWizzardNext"));

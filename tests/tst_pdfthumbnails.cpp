@@ -24,6 +24,7 @@ private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
+        QLoggingCategory::setFilterRules(QStringLiteral("miravel.stages.info=true")); // stage timings
         // Page N carries a black bar N/16 of the page wide across its middle.
         fivePages = dir.filePath(QString::fromUtf8("-l 9 \"q\" $(touch pwned);Übersicht.pdf"));
         QPdfWriter writer(fivePages);
@@ -81,6 +82,7 @@ private slots:
                 dark += qGray(thumbnail.pixel(x, thumbnail.height() / 2)) < 128;
             QCOMPARE(qRound(16.0 * dark / thumbnail.width()), shared ? pages.last() : it.key());
         }
+        QCOMPARE(log.lines().filter(QRegularExpression(QStringLiteral("^render \\d+ .*\\.pdf$"))).size(), 1);
         QCOMPARE(log.errors().size(), pages.isEmpty() ? 3 : 0);
         if (pages.isEmpty())
             QVERIFY(log.errors().first().contains(QStringLiteral("  tempPages.count() == 0  ")));
