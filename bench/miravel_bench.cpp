@@ -13,8 +13,8 @@
 //   CHILD_PEAK_MB x   peak resident memory of the largest child process (pdftopng, ...)
 
 #include "BatchOptions.h"
-#include "JobBuilder.h"
-#include "ThumbEngine.h"
+#include "engine/ThumbEngine.h"
+#include "options/JobBuilder.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ThumbEngine.h"
+#include "engine/ThumbEngine.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 #include "MainWindow.h"
-#include "Names.h"
+#include "job/Names.h"
 #include "PageFileTypes.h"
 #include "TestSupport.h"
 

@@ -1,7 +1,7 @@
 #include "AboutDialog.h"
 #include "BuildSettings.h"
 #include "MainWindow.h"
-#include "Names.h"
+#include "job/Names.h"
 
 #include <QtTest>
 #include <QtWidgets>

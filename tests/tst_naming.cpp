@@ -1,4 +1,4 @@
-#include "ImageThumbnailer.h"
+#include "producers/ImageThumbnailer.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include "ExcelThumbnailer.h"
+#include "producers/ExcelThumbnailer.h"
 #include "TestSupport.h"
 #include "OfficeFixtures.h"
 #include "OfficeInstallation.h"
-#include "PowerPointThumbnailer.h"
-#include "SharedOffice.h"
-#include "ThumbEngine.h"
-#include "WordThumbnailer.h"
+#include "producers/PowerPointThumbnailer.h"
+#include "producers/SharedOffice.h"
+#include "engine/ThumbEngine.h"
+#include "producers/WordThumbnailer.h"
 
 #include <QImageReader>
 #include <QRandomGenerator>

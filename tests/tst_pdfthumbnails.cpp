@@ -1,7 +1,7 @@
 #include "TestSupport.h"
-#include "PDFThumbnailer.h"
-#include "TextThumbnailer.h"
-#include "ThumbEngine.h"
+#include "producers/PDFThumbnailer.h"
+#include "producers/TextThumbnailer.h"
+#include "engine/ThumbEngine.h"
 
 #include <QPainter>
 #include <QPdfWriter>

@@ -5,10 +5,10 @@
 #include "BuildSettings.h"
 #include "CompactSpinBoxStyle.h"
 #include "FileManager.h"
-#include "JobBuilder.h"
-#include "Names.h"
 #include "OpenUrl.h"
-#include "StoredSettings.h"
+#include "job/Names.h"
+#include "options/JobBuilder.h"
+#include "options/StoredSettings.h"
 
 #include <QApplication>
 #include <QClipboard>

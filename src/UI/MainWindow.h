@@ -1,9 +1,9 @@
 #pragma once
 
-#include "JobOptions.h"
 #include "PageFileTypes.h"
 #include "PageFilesFolders.h"
-#include "ThumbEngine.h"
+#include "engine/ThumbEngine.h"
+#include "options/JobOptions.h"
 
 #include <QMainWindow>
 #include <QMenu>

@@ -1,6 +1,6 @@
 #include "OpenUrl.h"
 
-#include "Names.h"
+#include "job/Names.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -1,9 +1,9 @@
 #include "BatchOptions.h"
 
-#include "JobBuilder.h"
-#include "Names.h"
-#include "OutputFormat.h"
-#include "StoredSettings.h"
+#include "job/Names.h"
+#include "options/JobBuilder.h"
+#include "options/StoredSettings.h"
+#include "output/OutputFormat.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "JobOptions.h"
+#include "options/JobOptions.h"
 
 #include <QCoreApplication>
 #include <QPair>

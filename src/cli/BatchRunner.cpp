@@ -1,8 +1,8 @@
 #include "BatchRunner.h"
 
-#include "JobBuilder.h"
-#include "Names.h"
-#include "Thumbnailer.h"
+#include "job/Names.h"
+#include "options/JobBuilder.h"
+#include "producers/Thumbnailer.h"
 
 #include <QDir>
 #include <QFileInfo>

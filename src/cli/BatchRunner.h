@@ -2,7 +2,7 @@
 
 #include "BatchOptions.h"
 #include "TerminationSignals.h"
-#include "ThumbEngine.h"
+#include "engine/ThumbEngine.h"
 
 #include <QElapsedTimer>
 #include <QMap>

@@ -1,0 +1,301 @@
+#include "engine/ThumbEngine.h"
+
+#include "OfficeInstallation.h"
+#include "WorkerApartment.h"
+#include "producers/ImageThumbnailer.h"
+#include "producers/PDFThumbnailer.h"
+#include "producers/TextThumbnailer.h"
+
+#ifdef MIRAVEL_HAVE_OFFICE
+#include "producers/ExcelThumbnailer.h"
+#include "producers/PowerPointThumbnailer.h"
+#include "producers/SharedOffice.h"
+#include "producers/WordThumbnailer.h"
+#endif
+
+#include <QDebug>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QMutexLocker>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+QMap<qint32, Thumbnailer*> standardProducers()
+{
+    QMap<qint32, Thumbnailer*> producers;
+#ifdef MIRAVEL_HAVE_OFFICE
+    // One warm office process serves the three office families.
+    const auto shared = std::make_shared<SharedOffice>();
+    if (isExcelAvailable())
+        producers.insert(Excel, new ExcelThumbnailer(shared));
+    if (isPowerPointAvailable())
+        producers.insert(PowerPoint, new PowerPointThumbnailer(shared));
+    if (isWordAvailable())
+        producers.insert(Word, new WordThumbnailer(shared));
+#endif
+    producers.insert(Picture, new ImageThumbnailer);
+    producers.insert(Pdf, new PDFThumbnailer);
+    producers.insert(Text, new TextThumbnailer);
+    return producers;
+}
+
+// Only regular files are handed on: opening a FIFO or a device would block the worker.
+bool isRegularFile(const QFileInfo& info)
+{
+    return info.exists() && info.isFile();
+}
+
+// The installed office, or none when Miravel was built without office support.
+const OfficeInstallation* office()
+{
+#ifdef MIRAVEL_HAVE_OFFICE
+    return &OfficeInstallation::system();
+#else
+    return nullptr;
+#endif
+}
+
+} // namespace
+
+bool isExcelAvailable()
+{
+    return office() && office()->calcAvailable();
+}
+
+bool isPowerPointAvailable()
+{
+    return office() && office()->impressAvailable();
+}
+
+bool isWordAvailable()
+{
+    return office() && office()->writerAvailable();
+}
+
+ThumbEngine::ThumbEngine()
+    : ThumbEngine(standardProducers())
+{
+}
+
+ThumbEngine::ThumbEngine(const QMap<qint32, Thumbnailer*>& producers)
+    : QThread(nullptr)
+    , producers(producers)
+{
+    // The signals' payloads, queued to whoever receives them on another thread.
+    qRegisterMetaType<Thumbnailer::tThumbnailPages>("Thumbnailer::tThumbnailPages");
+    qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
+    qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
+    qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
+}
+
+ThumbEngine::~ThumbEngine()
+{
+    quit();
+}
+
+void ThumbEngine::setPdf2PngPath(const QString& path)
+{
+    for (Thumbnailer* producer : qAsConst(producers))
+        producer->setPdf2PngPath(path);
+}
+
+void ThumbEngine::startJob(const ThumbJob& newJob)
+{
+    QMutexLocker lock(&mutex);
+    pendingJob = newJob;
+    stopRequested = false;
+    // Seen by a job still running after a stop: it ends, and this one starts right after.
+    jobPending = true;
+    jobReady.wakeOne();
+}
+
+void ThumbEngine::prepare(const QStringList& extensions)
+{
+    QMutexLocker lock(&mutex);
+    pendingPreparation = extensions;
+    jobReady.wakeOne();
+}
+
+void ThumbEngine::stop()
+{
+    stopRequested = true;
+}
+
+void ThumbEngine::quit()
+{
+    {
+        QMutexLocker lock(&mutex);
+        quitRequested = true;
+        jobReady.wakeOne();
+    }
+    // A producer waiting on a hung office would otherwise hold the quit up.
+    for (Thumbnailer* producer : qAsConst(producers))
+        producer->abort();
+    wait();
+    releaseProducers();
+}
+
+bool ThumbEngine::isStopping() const
+{
+    return stopRequested || jobPending || quitRequested;
+}
+
+void ThumbEngine::releaseProducers()
+{
+    qDeleteAll(producers);
+    producers.clear();
+}
+
+void ThumbEngine::applySettings()
+{
+    static const qint32 order[] = {Excel, PowerPoint, Word, Picture, Pdf, Text};
+    for (qint32 family : order) {
+        if (Thumbnailer* producer = producers.value(family))
+            producer->setSettings(job.settings.value(family, ThumbSettings()));
+    }
+}
+
+void ThumbEngine::run()
+{
+    initializeWorkerApartment();
+    if (auto* text = qobject_cast<TextThumbnailer*>(producers.value(Text)))
+        text->prepare();
+
+    while (!quitRequested) {
+        {
+            QMutexLocker lock(&mutex);
+            while (!jobPending && pendingPreparation.isEmpty() && !quitRequested)
+                jobReady.wait(&mutex);
+            if (quitRequested)
+                break;
+            const QStringList preparation = std::exchange(pendingPreparation, {});
+            if (!jobPending) {
+                lock.unlock();
+                startProducers(preparation, {});
+                continue;
+            }
+            // The producers are idle here, so their settings can be replaced.
+            job = pendingJob;
+            jobPending = false;
+            currentFile.clear();
+            applySettings();
+        }
+        startProducers(job.extensions, job.paths);
+
+        QSet<QString> files;
+        if (gatherFiles(files)) {
+            for (const QString& path : qAsConst(files)) {
+                if (isStopping())
+                    break;
+                processFile(path);
+            }
+        }
+        if (!quitRequested)
+            emit sigDone(isStopping() ? KStopped : KFinished);
+    }
+
+    for (Thumbnailer* producer : qAsConst(producers))
+        producer->releaseWorkerResources();
+}
+
+void ThumbEngine::startProducers(const QStringList& extensions, const QStringList& paths)
+{
+    QSet<QString> suffixes;
+    for (const QString& extension : extensions)
+        suffixes.insert(extension.toLower());
+    for (const QString& path : paths)
+        suffixes.insert(QFileInfo(path).suffix().toLower());
+    for (Thumbnailer* producer : qAsConst(producers)) {
+        if (producer->supportedExtensions().intersects(suffixes))
+            producer->jobStarting();
+    }
+}
+
+bool ThumbEngine::gatherFiles(QSet<QString>& files)
+{
+    for (const QString& path : qAsConst(job.paths)) {
+        if (isStopping())
+            return false;
+        const QFileInfo info(path);
+        if (isRegularFile(info))
+            files.insert(path);
+        else if (info.isDir())
+            scanFolder(path, files);
+    }
+    if (isStopping())
+        return false;
+    emit sigStatus(KNumFiles, files.size());
+    if (isStopping())
+        return false;
+    return !job.paths.isEmpty();
+}
+
+void ThumbEngine::scanFolder(const QString& folder, QSet<QString>& files)
+{
+    QDirIterator it(folder,
+                    job.recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
+    while (it.hasNext()) {
+        if (isStopping())
+            return;
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        if (info.isDir() || !isRegularFile(info))
+            continue;
+        const QString suffix = info.suffix();
+        const bool wanted = std::any_of(
+            job.extensions.cbegin(), job.extensions.cend(), [&suffix](const QString& extension) {
+                return suffix.compare(extension, Qt::CaseInsensitive) == 0;
+            });
+        if (wanted) {
+            const QString path = info.absoluteFilePath();
+            emit sigStatus(KFileFound, path);
+            files.insert(path);
+        }
+    }
+}
+
+qint32 ThumbEngine::typeForSuffix(const QString& suffix)
+{
+    auto cached = suffixCache.constFind(suffix);
+    if (cached != suffixCache.constEnd())
+        return cached.value();
+    qint32 family = NoType;
+    for (auto it = producers.cbegin(); it != producers.cend(); ++it) {
+        if (it.value()->supportedExtensions().contains(suffix)) {
+            family = it.key();
+            break;
+        }
+    }
+    suffixCache.insert(suffix, family);
+    return family;
+}
+
+void ThumbEngine::processFile(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const qint32 family = typeForSuffix(suffix);
+    currentFile = QDir::toNativeSeparators(path);
+    emit sigStatus(KCurrentFile, currentFile);
+
+    Thumbnailer* producer = producers.value(family);
+    if (!producer) {
+        qDebug() << "ThumbEngine::run"
+                 << " no producer for " << currentFile;
+        emit sigNoThumbnails(currentFile);
+        return;
+    }
+    QFile file(currentFile);
+    const Thumbnailer::tThumbnailPages pages = producer->generate(file);
+
+    ThumbnailFiles result;
+    for (auto it = pages.cbegin(); it != pages.cend(); ++it)
+        result[currentFile].insert(it.value());
+    if (!result.isEmpty())
+        emit sigGenerated(result);
+    else
+        emit sigNoThumbnails(currentFile);
+}

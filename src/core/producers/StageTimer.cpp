@@ -1,0 +1,37 @@
+#include "producers/StageTimer.h"
+
+#include <QDebug>
+#include <QLoggingCategory>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcStages, "miravel.stages", QtWarningMsg)
+
+} // namespace
+
+StageTimer::StageTimer(const char* stage, const QString& file)
+    : stage(stage)
+    , file(file)
+{
+    if (enabled())
+        timer.start();
+}
+
+StageTimer::~StageTimer()
+{
+    if (timer.isValid())
+        log(stage, file, timer.elapsed());
+}
+
+bool StageTimer::enabled()
+{
+    static const bool fromEnvironment = qEnvironmentVariableIntValue("MIRAVEL_STAGES") == 1;
+    return fromEnvironment || lcStages().isInfoEnabled();
+}
+
+void StageTimer::log(const char* stage, const QString& file, qint64 ms)
+{
+    if (enabled())
+        QMessageLogger(nullptr, 0, nullptr, lcStages().categoryName()).info().noquote()
+            << stage << ms << file;
+}
