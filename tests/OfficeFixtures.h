@@ -57,7 +57,7 @@ inline QString presentation()
 inline bool writeAll(OfficeSession& session, const QDir& dir)
 {
     const auto path = [&dir](const char* name) { return dir.filePath(QString::fromUtf8(name)); };
-    const std::unique_ptr<OfficeApplication> application = OfficeApplication::start(session);
+    const std::unique_ptr<OfficeApplication> application = OfficeApplication::attach(session);
     const auto convert = [&](const char* source, const char* target, const char* filter, const QString& password = QString()) {
         try {
             return application->documents().open(path(source))->saveCopy(path(target), QLatin1String(filter), password).ok();

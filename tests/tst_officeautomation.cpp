@@ -28,7 +28,7 @@ private:
     bool open(const QString& name)
     {
         cleanup();
-        if ((application = OfficeApplication::start(*session)))
+        if ((application = OfficeApplication::attach(*session)))
             document = application->documents().open(dir.filePath(name));
         return bool(application);
     }
@@ -79,7 +79,7 @@ void tst_OfficeAutomation::initTestCase()
     QVERIFY(dir.isValid() && OfficeFixtures::writeAll(*session, dir.path()));
     OfficeSession nowhere(dir.filePath(QStringLiteral("no-office")));
     QVERIFY(!nowhere.ensureRunning().error.isEmpty());
-    QVERIFY(!OfficeApplication::start(nowhere));
+    QVERIFY(!OfficeApplication::attach(nowhere));
 }
 
 void tst_OfficeAutomation::failedCalls()
@@ -96,7 +96,7 @@ void tst_OfficeAutomation::failedCalls()
 
 void tst_OfficeAutomation::killedProcessSeenToEnd()
 {
-    const auto office = OfficeProcess::start(OfficeInstallation::system().programDir(), QDeadlineTimer(90000));
+    const auto office = OfficeProcess::launch(OfficeInstallation::system().programDir(), QDeadlineTimer(90000));
     QVERIFY(office.ok() && office.value->isRunning() && !office.value->waitForExit(0));
     ::kill(-static_cast<pid_t>(office.value->group()), SIGKILL);
     QVERIFY(office.value->waitForExit(10000) && !office.value->isRunning());

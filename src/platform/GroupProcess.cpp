@@ -1,5 +1,8 @@
 #include "GroupProcess.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <csignal>
 #include <unistd.h>
 
@@ -28,8 +31,8 @@ void GroupProcess::killGroup()
     waitForFinished(5000);
 }
 
-GroupProcess::Result GroupProcess::run(const QString& program, const QStringList& args,
-                                       int timeoutMs)
+GroupProcess::Result GroupProcess::runWithin(const QString& program, const QStringList& args,
+                                             int timeoutMs)
 {
     Result result;
     GroupProcess process;
@@ -46,4 +49,27 @@ GroupProcess::Result GroupProcess::run(const QString& program, const QStringList
     }
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return result;
+}
+
+QList<GroupProcess::Member> GroupProcess::groupMembers(qint64 group)
+{
+    QList<Member> members;
+    if (group <= 0)
+        return members;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (comm) state ppid pgrp ... rss ...": comm may hold blanks and parentheses.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 21 && fields.at(2).toLongLong() == group && fields.at(0) != "Z")
+            members.append({pid, fields.at(21).toLongLong()});
+    }
+    return members;
 }

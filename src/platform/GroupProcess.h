@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QProcess>
 #include <QStringList>
 
@@ -17,6 +18,14 @@ public:
     // SIGKILL to the child's whole process group, then reaps the child.
     void killGroup();
 
+    struct Member
+    {
+        qint64 pid = 0;
+        qint64 residentPages = 0;
+    };
+    // Live members of a process group. Zombies do not count.
+    static QList<Member> groupMembers(qint64 group);
+
     struct Result
     {
         bool started = false;
@@ -25,7 +34,7 @@ public:
     };
     // Runs program with args (no shell) and waits at most timeoutMs for it to end; on
     // time-out the whole group is killed.
-    static Result run(const QString& program, const QStringList& args, int timeoutMs);
+    static Result runWithin(const QString& program, const QStringList& args, int timeoutMs);
 
 protected:
     void setupChildProcess() override;

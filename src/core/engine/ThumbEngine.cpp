@@ -50,7 +50,7 @@ bool isRegularFile(const QFileInfo& info)
 }
 
 // The installed office, or none when Miravel was built without office support.
-const OfficeInstallation* office()
+const OfficeInstallation* installedOffice()
 {
 #ifdef MIRAVEL_HAVE_OFFICE
     return &OfficeInstallation::system();
@@ -63,17 +63,17 @@ const OfficeInstallation* office()
 
 bool isExcelAvailable()
 {
-    return office() && office()->calcAvailable();
+    return installedOffice() && installedOffice()->calcAvailable();
 }
 
 bool isPowerPointAvailable()
 {
-    return office() && office()->impressAvailable();
+    return installedOffice() && installedOffice()->impressAvailable();
 }
 
 bool isWordAvailable()
 {
-    return office() && office()->writerAvailable();
+    return installedOffice() && installedOffice()->writerAvailable();
 }
 
 ThumbEngine::ThumbEngine()

@@ -39,7 +39,7 @@ void OfficeThumbnailer::jobStarting()
 
 std::unique_ptr<OfficeApplication> OfficeThumbnailer::startApplication()
 {
-    std::unique_ptr<OfficeApplication> application = OfficeApplication::start(office->session());
+    std::unique_ptr<OfficeApplication> application = OfficeApplication::attach(office->session());
     if (!application) {
         qDebug() << " [ERROR]" << plan.startFunction << plan.cannotStart;
         return nullptr;

@@ -15,7 +15,7 @@
 
 namespace {
 
-QString commandLine(const QString& program, const QStringList& args)
+QString quotedCommand(const QString& program, const QStringList& args)
 {
     QString line = QLatin1Char('"') + program + QLatin1Char('"');
     for (const QString& arg : args)
@@ -171,18 +171,18 @@ bool Thumbnailer::executePdf2Png(QString firstPage, QString lastPage, const QStr
         QStringLiteral("-f"), firstPage, QStringLiteral("-l"), lastPage, pdfPath, outputRoot};
     const int pages = lastPage.toInt() - firstPage.toInt() + 1;
     const int timeout = childTimeoutMs > 0 ? childTimeoutMs : pdf2PngTimeoutMs(pages);
-    const GroupProcess::Result run = GroupProcess::run(pdf2PngPath, args, timeout);
+    const GroupProcess::Result run = GroupProcess::runWithin(pdf2PngPath, args, timeout);
     if (!run.started) {
         qDebug() << " [ERROR] "
                  << "Thumbnailer::executePdf2Png"
                  << " CreateProcess  "
-                 << "agr = " << commandLine(pdf2PngPath, args);
+                 << "agr = " << quotedCommand(pdf2PngPath, args);
         return false;
     }
     if (run.timedOut) {
         qDebug() << " [ERROR] "
                  << "Thumbnailer::executePdf2Png"
-                 << " time-out, killed  " << commandLine(pdf2PngPath, args);
+                 << " time-out, killed  " << quotedCommand(pdf2PngPath, args);
         return false;
     }
     return true;

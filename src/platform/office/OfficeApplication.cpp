@@ -2,7 +2,7 @@
 
 #include "OfficeSession.h"
 
-std::unique_ptr<OfficeApplication> OfficeApplication::start(OfficeSession& session)
+std::unique_ptr<OfficeApplication> OfficeApplication::attach(OfficeSession& session)
 {
     if (!session.ensureRunning().ok())
         return nullptr;

@@ -13,9 +13,9 @@ class OfficeApplication
     Q_DISABLE_COPY(OfficeApplication)
 
 public:
-    // Makes sure the session's office process is up and connected; none when it cannot
-    // be started (the session's ensureRunning() tells why).
-    static std::unique_ptr<OfficeApplication> start(OfficeSession& session);
+    // Attaches to the session's office process, started and connected first where it is
+    // not; none when it cannot be started (the session's ensureRunning() tells why).
+    static std::unique_ptr<OfficeApplication> attach(OfficeSession& session);
     // Quits.
     ~OfficeApplication();
 

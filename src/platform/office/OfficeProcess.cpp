@@ -1,6 +1,7 @@
 #include "OfficeProcess.h"
 
 #include "GroupProcess.h"
+#include "OfficeArea.h"
 #include "OfficeAreaSweeper.h"
 
 #include <QCryptographicHash>
@@ -61,47 +62,24 @@ bool writeProfileSettings(const QString& profileDir)
 
 } // namespace
 
-QList<OfficeProcess::Member> OfficeProcess::groupMembers(qint64 group)
-{
-    QList<Member> members;
-    if (group <= 0)
-        return members;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        bool isPid = false;
-        const qint64 pid = entry.toLongLong(&isPid);
-        if (!isPid)
-            continue;
-        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (comm) state ppid pgrp ... rss ...": comm may hold blanks and parentheses.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 21 && fields.at(2).toLongLong() == group && fields.at(0) != "Z")
-            members.append({pid, fields.at(21).toLongLong()});
-    }
-    return members;
-}
-
-OfficeResult<std::unique_ptr<OfficeProcess>> OfficeProcess::start(const QString& programDir,
-                                                                  const QDeadlineTimer& deadline)
+OfficeResult<std::unique_ptr<OfficeProcess>> OfficeProcess::launch(const QString& programDir,
+                                                                   const QDeadlineTimer& deadline)
 {
     using Result = OfficeResult<std::unique_ptr<OfficeProcess>>;
     OfficeAreaSweeper::sweepOrphans();
     std::unique_ptr<OfficeProcess> office(new OfficeProcess);
     // A fresh profile per process: a killed office cannot leave a broken one behind.
-    office->area = std::make_unique<QTemporaryDir>(OfficeAreaSweeper::areaTemplate());
+    office->area = std::make_unique<QTemporaryDir>(OfficeArea::areaTemplate());
     if (!office->area->isValid())
         return Result::failure(QStringLiteral("Cannot create an office profile folder: ")
                                + office->area->errorString());
     const QString areaPath = office->area->path();
-    const QString tempDir = OfficeAreaSweeper::tempDir(areaPath);
-    if (!writeProfileSettings(OfficeAreaSweeper::profileDir(areaPath)) || !QDir().mkpath(tempDir))
+    const QString tempDir = OfficeArea::tempDir(areaPath);
+    if (!writeProfileSettings(OfficeArea::profileDir(areaPath)) || !QDir().mkpath(tempDir))
         return Result::failure(QStringLiteral("Cannot write the office profile in ") + areaPath);
     office->pipeName =
         QStringLiteral("miravel-office-") + QUuid::createUuid().toString(QUuid::Id128);
-    const QString profileUrl = OfficeAreaSweeper::profileUrl(areaPath);
+    const QString profileUrl = OfficeArea::profileUrl(areaPath);
     const QString program = QDir(programDir).filePath(QStringLiteral("soffice"));
     const QStringList arguments {
         QStringLiteral("-c"),
@@ -143,7 +121,7 @@ OfficeResult<std::unique_ptr<OfficeProcess>> OfficeProcess::start(const QString&
 OfficeProcess::~OfficeProcess()
 {
     if (process) {
-        kill();
+        killAll();
         // The launcher may end before the office it started: nothing of the group stays.
         ::kill(-static_cast<pid_t>(processGroup), SIGKILL);
         OfficeAreaSweeper::forget(processGroup);
@@ -164,7 +142,7 @@ bool OfficeProcess::isRunning() const
     return process->state() != QProcess::NotRunning && !process->waitForFinished(0);
 }
 
-int OfficeProcess::exitCode() const
+int OfficeProcess::lastExitCode() const
 {
     return process->exitCode();
 }
@@ -177,12 +155,12 @@ bool OfficeProcess::waitForExit(int ms)
 qint64 OfficeProcess::residentMiB() const
 {
     qint64 pages = 0;
-    for (const Member& member : groupMembers(processGroup))
+    for (const GroupProcess::Member& member : GroupProcess::groupMembers(processGroup))
         pages += member.residentPages;
     return pages * ::sysconf(_SC_PAGESIZE) / (1024 * 1024);
 }
 
-void OfficeProcess::kill()
+void OfficeProcess::killAll()
 {
     if (process->state() != QProcess::NotRunning)
         process->killGroup();

@@ -3,7 +3,6 @@
 #include "OfficeResult.h"
 
 #include <QDeadlineTimer>
-#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -21,30 +20,22 @@ class OfficeProcess
     Q_DISABLE_COPY(OfficeProcess)
 
 public:
-    struct Member
-    {
-        qint64 pid = 0;
-        qint64 residentPages = 0;
-    };
-    // Live members of a process group. Zombies do not count.
-    static QList<Member> groupMembers(qint64 group);
-
     // Starts the office of programDir without waiting for it to listen.
-    static OfficeResult<std::unique_ptr<OfficeProcess>> start(const QString& programDir,
-                                                              const QDeadlineTimer& deadline);
+    static OfficeResult<std::unique_ptr<OfficeProcess>> launch(const QString& programDir,
+                                                               const QDeadlineTimer& deadline);
     ~OfficeProcess();
 
     qint64 group() const { return processGroup; }
     // The UNO URL the office accepts connections on.
     QString connectUrl() const;
     bool isRunning() const;
-    int exitCode() const;
+    int lastExitCode() const;
     // Waits at most ms for the process to end; true when it ended.
     bool waitForExit(int ms);
     // Resident memory of the whole group.
     qint64 residentMiB() const;
     // Kills the whole group at once.
-    void kill();
+    void killAll();
 
 private:
     OfficeProcess() = default;

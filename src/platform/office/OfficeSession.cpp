@@ -71,7 +71,7 @@ OfficeSessionPrivate::OfficeSessionPrivate(const QString& programDir)
           [this] {
               broken = true;
               if (process)
-                  process->kill();
+                  process->killAll();
               return aborted ? AfterAbortTimeoutMs : AfterKillTimeoutMs;
           },
           MemoryPollMs)
@@ -167,14 +167,14 @@ OfficeResult<bool> OfficeSessionPrivate::startProcess(const QDeadlineTimer& dead
     if (!bootstrapped.ok())
         return bootstrapped;
     OfficeResult<std::unique_ptr<OfficeProcess>> started =
-        OfficeProcess::start(programDir, deadline);
+        OfficeProcess::launch(programDir, deadline);
     if (!started.ok())
         return OfficeResult<bool>::failure(started.error);
     process = std::move(started.value);
     liveGroup = process->group();
     // abort() may have come before the group was known to it.
     if (aborted)
-        process->kill();
+        process->killAll();
     ++generation;
     documentsLoaded = 0;
     broken = false;
@@ -193,7 +193,7 @@ OfficeResult<bool> OfficeSessionPrivate::connect(const QDeadlineTimer& deadline)
         if (!process->isRunning())
             return OfficeResult<bool>::failure(
                 QStringLiteral("The office process ended while starting (exit code %1)")
-                    .arg(process->exitCode()));
+                    .arg(process->lastExitCode()));
         const OfficeResult<Connection> connection = call<Connection>(
             QStringLiteral("Connecting to the office"),
             [localContext = localContext, url] {
