@@ -45,13 +45,18 @@ struct Recorder : QObject
                 [this](auto status, const QVariant& data) { statuses[status] << data; });
         connect(&engine, &ThumbEngine::sigGenerated, this, [this](auto files) { generated << files; });
         connect(&engine, &ThumbEngine::sigDone, this, [this](auto status) { done << status; });
-        connect(&engine, &ThumbEngine::sigNoThumbnails, this, [this](auto path) { none << path; });
+        connect(&engine, &ThumbEngine::sigFileDone, this, [this](const FileReport& report) {
+            reports << report;
+            if (report.pages.isEmpty())
+                none << report.source;
+        });
     }
 
     QMap<ThumbEngine::SigStatus, QVariantList> statuses;
     QList<ThumbEngine::ThumbnailFiles> generated;
     Statuses done;
     QStringList none;
+    QList<FileReport> reports;
 };
 
 } // namespace
@@ -116,6 +121,9 @@ private slots:
         QCOMPARE(pdf->calls.size(), processed.filter(QStringLiteral(".pdf"), Qt::CaseInsensitive).size());
         QCOMPARE(picture->calls.size(), processed.filter(QStringLiteral(".jpg"), Qt::CaseInsensitive).size());
         QCOMPARE(recorder->none.size(), processed.size() - recorder->generated.size());
+        QCOMPARE(recorder->reports.size(), processed.size());
+        for (const FileReport& report : recorder->reports) // no producer takes .doc here
+            QCOMPARE(report.failure, report.source.endsWith(".doc") ? FileReport::NotSupported : FileReport::None);
     }
     void stopDuringGathering()
     {
@@ -149,6 +157,12 @@ private slots:
         QCOMPARE(recorder->generated.value(2).value(fresh), QSet<QString>{fresh + ".thumb"});
         // A file that gave nothing is reported as such, never as generated.
         QCOMPARE(recorder->none, QStringList{empty});
+        for (const FileReport& report : recorder->reports.mid(recorder->reports.size() - 2)) {
+            const bool made = report.source == fresh;
+            QCOMPARE(report.pages.value(1), made ? fresh + ".thumb" : QString());
+            QCOMPARE(report.pages.size(), made ? 1 : 0);
+            QCOMPARE(report.failure, made ? FileReport::None : FileReport::Unknown);
+        }
         engine->stop(); // a stop between jobs is cleared by the next start
         startJob({fresh}, false, {"PDF"});
         QTRY_COMPARE_WITH_TIMEOUT(recorder->done.size(), 3, 10000);

@@ -66,7 +66,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(&engine, &ThumbEngine::sigDone, this, &MainWindow::onJobDone);
     connect(&engine, &ThumbEngine::sigStatus, this, &MainWindow::onStatus);
     connect(&engine, &ThumbEngine::sigGenerated, this, &MainWindow::onGenerated);
-    connect(&engine, &ThumbEngine::sigNoThumbnails, this, &MainWindow::onNoThumbnails);
+    connect(&engine, &ThumbEngine::sigFileDone, this, &MainWindow::onFileDone);
     connect(&trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::on_sysTrayActivated);
     trayWatch.setInterval(1000);
     connect(&trayWatch, &QTimer::timeout, this, [this] {
@@ -481,11 +481,14 @@ void MainWindow::onGenerated(ThumbEngine::ThumbnailFiles files)
     ui->treeThumbnails->addTopLevelItem(source);
 }
 
-void MainWindow::onNoThumbnails(const QString& path)
+// A file that gave thumbnails is listed by onGenerated; one that gave none is listed here.
+void MainWindow::onFileDone(const FileReport& report)
 {
-    auto* source = new QTreeWidgetItem(QStringList {path});
+    if (!report.pages.isEmpty())
+        return;
+    auto* source = new QTreeWidgetItem(QStringList {report.source});
     source->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    source->setToolTip(0, tr("No thumbnails: Miravel could not make any from this file."));
+    source->setToolTip(0, tr("No thumbnails: %1.").arg(FileReport::describe(report.failure)));
     ui->treeThumbnails->addTopLevelItem(source);
 }
 

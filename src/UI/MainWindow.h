@@ -45,7 +45,7 @@ private slots:
     void onStatus(ThumbEngine::SigStatus status, QVariant data);
     void onJobDone(ThumbEngine::ThumbStatus status);
     void onGenerated(ThumbEngine::ThumbnailFiles files);
-    void onNoThumbnails(const QString& path);
+    void onFileDone(const FileReport& report);
     void on_buttonWizzardNext_clicked();
     void on_buttonWizzardBack_clicked();
     void on_btnTemplateName_clicked();

@@ -2,7 +2,6 @@
 
 #include "job/Names.h"
 #include "options/JobBuilder.h"
-#include "producers/Thumbnailer.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,17 +28,6 @@ QString clockText(qint64 ms)
     return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
-// Family of a source file, from its suffix; NoType when no available producer takes it.
-qint32 familyOf(const QString& path)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    for (qint32 family : {Excel, Picture, Pdf, PowerPoint, Word, Text}) {
-        if (JobBuilder::isAvailable(family) && JobBuilder::extensions(family).contains(suffix))
-            return family;
-    }
-    return NoType;
-}
-
 QtMessageHandler defaultHandler = nullptr;
 
 // The producers' error log is debug output: kept off the terminal unless asked for.
@@ -60,7 +48,7 @@ BatchRunner::BatchRunner(const BatchOptions& options, QObject* parent)
     // A reader that went away (| head) must not kill the process before the office ends.
     std::signal(SIGPIPE, SIG_IGN);
     connect(&engine, &ThumbEngine::sigStatus, this, &BatchRunner::onStatus);
-    connect(&engine, &ThumbEngine::sigGenerated, this, &BatchRunner::onGenerated);
+    connect(&engine, &ThumbEngine::sigFileDone, this, &BatchRunner::onFileDone);
     connect(&engine, &ThumbEngine::sigDone, this, &BatchRunner::onDone);
     connect(&termination, &TerminationSignals::received, this, &BatchRunner::onTermination);
     connect(&ticker, &QTimer::timeout, this, &BatchRunner::showProgress);
@@ -87,21 +75,22 @@ void BatchRunner::onStatus(ThumbEngine::SigStatus status, const QVariant& data)
     if (status == ThumbEngine::KNumFiles) {
         total = data.toInt();
     } else if (status == ThumbEngine::KCurrentFile) {
-        finishFile();
         current = data.toString();
     }
     showProgress();
 }
 
-void BatchRunner::onGenerated(const ThumbEngine::ThumbnailFiles& files)
+void BatchRunner::onFileDone(const FileReport& report)
 {
-    for (const QString& thumbnail : files.value(current))
-        currentPages.insert(pageOf(current, thumbnail), thumbnail);
+    ++done;
+    if (report.pages.isEmpty())
+        failed << report.source;
+    current.clear();
+    writeResult(report);
 }
 
 void BatchRunner::onDone()
 {
-    finishFile();
     clearProgress();
     // Waits for the worker and ends the office process with the producers.
     engine.stop();
@@ -127,61 +116,30 @@ void BatchRunner::onTermination(int signalNumber)
     engine.stop();
 }
 
-void BatchRunner::finishFile()
-{
-    if (current.isEmpty())
-        return;
-    ++done;
-    QString error;
-    if (currentPages.isEmpty()) {
-        failed << current;
-        error = familyOf(current) == NoType ? tr("not a supported file type")
-                                            : tr("no thumbnail could be made");
-    }
-    writeResult(currentPages, error);
-    current.clear();
-    currentPages.clear();
-}
-
-void BatchRunner::writeResult(const QMultiMap<qint32, QString>& pages, const QString& error)
+void BatchRunner::writeResult(const FileReport& report)
 {
     clearProgress();
     bool written;
     if (options.json) {
         QJsonArray thumbnails;
-        for (auto it = pages.cbegin(); it != pages.cend(); ++it) {
-            thumbnails.append(QJsonObject {
-                {QStringLiteral("page"), it.key() > 0 ? QJsonValue(it.key()) : QJsonValue()},
-                {QStringLiteral("path"), it.value()}});
+        for (auto it = report.pages.cbegin(); it != report.pages.cend(); ++it) {
+            thumbnails.append(QJsonObject {{QStringLiteral("page"), it.key()},
+                                           {QStringLiteral("path"), it.value()}});
         }
-        QJsonObject line {{QStringLiteral("source"), current},
+        QJsonObject line {{QStringLiteral("source"), report.source},
                           {QStringLiteral("thumbnails"), thumbnails}};
-        if (!error.isEmpty())
-            line.insert(QStringLiteral("error"), error);
+        if (report.pages.isEmpty())
+            line.insert(QStringLiteral("error"), FileReport::describe(report.failure));
         written = writeLine(stdout, QJsonDocument(line).toJson(QJsonDocument::Compact));
     } else {
-        QByteArray line = QFile::encodeName(current);
-        for (auto it = pages.cbegin(); it != pages.cend(); ++it)
-            line += '\t' + (it.key() > 0 ? QByteArray::number(it.key()) : QByteArray("?")) + '\t'
-                + QFile::encodeName(it.value());
+        QByteArray line = QFile::encodeName(report.source);
+        for (auto it = report.pages.cbegin(); it != report.pages.cend(); ++it)
+            line += '\t' + QByteArray::number(it.key()) + '\t' + QFile::encodeName(it.value());
         written = writeLine(stdout, line);
     }
     if (!written)
         onTermination(SIGPIPE);
     showProgress();
-}
-
-qint32 BatchRunner::pageOf(const QString& source, const QString& thumbnail) const
-{
-    const ThumbSettings settings = job.settings.value(familyOf(source));
-    const QFile file(source);
-    const QString name = QFileInfo(thumbnail).fileName();
-    const QString extension = QLatin1Char('.') + Thumbnailer::extensionFor(settings.outputFormat);
-    for (qint32 page = settings.pageStart; page <= settings.pageEnd; ++page) {
-        if (name == Thumbnailer::expandTemplate(settings.nameFormat, file, page) + extension)
-            return page;
-    }
-    return 0;
 }
 
 void BatchRunner::showProgress()

@@ -5,7 +5,6 @@
 #include "engine/ThumbEngine.h"
 
 #include <QElapsedTimer>
-#include <QMap>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -26,15 +25,10 @@ public:
 
 private:
     void onStatus(ThumbEngine::SigStatus status, const QVariant& data);
-    void onGenerated(const ThumbEngine::ThumbnailFiles& files);
+    void onFileDone(const FileReport& report);
     void onDone();
     void onTermination(int signalNumber);
-    // Reports the file in hand; it made nothing when no sigGenerated came for it.
-    void finishFile();
-    void writeResult(const QMultiMap<qint32, QString>& pages, const QString& error);
-    // The page a thumbnail was written for, found from its name; 0 when none matches (a
-    // time token that moved on since it was written).
-    qint32 pageOf(const QString& source, const QString& thumbnail) const;
+    void writeResult(const FileReport& report);
     void showProgress();
     void clearProgress();
 
@@ -43,7 +37,6 @@ private:
     ThumbEngine engine;
     TerminationSignals termination;
     QString current; // the file in hand, empty between files
-    QMultiMap<qint32, QString> currentPages; // by page, 0 where the name tells none
     QStringList failed;
     int total = 0;
     int done = 0;

@@ -90,6 +90,7 @@ ThumbEngine::ThumbEngine(const QMap<qint32, Thumbnailer*>& producers)
     qRegisterMetaType<ThumbEngine::ThumbStatus>("ThumbEngine::ThumbStatus");
     qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
     qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
+    qRegisterMetaType<FileReport>("FileReport");
 }
 
 ThumbEngine::~ThumbEngine()
@@ -281,21 +282,26 @@ void ThumbEngine::processFile(const QString& path)
     currentFile = QDir::toNativeSeparators(path);
     emit sigStatus(KCurrentFile, currentFile);
 
+    FileReport report;
+    report.source = currentFile;
     Thumbnailer* producer = producers.value(family);
     if (!producer) {
         qDebug() << "ThumbEngine::run"
                  << " no producer for " << currentFile;
-        emit sigNoThumbnails(currentFile);
+        report.failure = FileReport::NotSupported;
+        emit sigFileDone(report);
         return;
     }
     QFile file(currentFile);
-    const Thumbnailer::tThumbnailPages pages = producer->generate(file);
+    report.pages = producer->generate(file);
+    const FileReport::Failure failure = producer->takeFailure();
 
     ThumbnailFiles result;
-    for (auto it = pages.cbegin(); it != pages.cend(); ++it)
+    for (auto it = report.pages.cbegin(); it != report.pages.cend(); ++it)
         result[currentFile].insert(it.value());
     if (!result.isEmpty())
         emit sigGenerated(result);
     else
-        emit sigNoThumbnails(currentFile);
+        report.failure = failure == FileReport::None ? FileReport::Unknown : failure;
+    emit sigFileDone(report);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "job/FileReport.h"
 #include "job/ThumbJob.h"
 #include "producers/Thumbnailer.h"
 
@@ -54,8 +55,9 @@ signals:
     void sigStatus(ThumbEngine::SigStatus status, QVariant data);
     void sigGenerated(ThumbEngine::ThumbnailFiles files);
     void sigDone(ThumbEngine::ThumbStatus status);
-    // A file of the job that gave no thumbnail: its producer made none, or it has none.
-    void sigNoThumbnails(QString path);
+    // Every file of the job once it is done with: its thumbnails by page, or why it has
+    // none. Comes after the file's sigGenerated.
+    void sigFileDone(FileReport report);
 
 protected:
     void run() override;

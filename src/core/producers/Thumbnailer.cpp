@@ -13,6 +13,8 @@
 #include <QThreadPool>
 #include <QVector>
 
+#include <utility>
+
 namespace {
 
 QString quotedCommand(const QString& program, const QStringList& args)
@@ -31,6 +33,17 @@ Thumbnailer::Thumbnailer()
 }
 
 Thumbnailer::~Thumbnailer() = default;
+
+FileReport::Failure Thumbnailer::takeFailure()
+{
+    return std::exchange(failure, FileReport::None);
+}
+
+void Thumbnailer::fail(FileReport::Failure reason)
+{
+    if (failure == FileReport::None)
+        failure = reason;
+}
 
 void Thumbnailer::setSettings(ThumbSettings s)
 {

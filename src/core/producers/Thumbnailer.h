@@ -1,5 +1,6 @@
 #pragma once
 
+#include "job/FileReport.h"
 #include "job/ThumbSettings.h"
 
 #include <QFile>
@@ -33,6 +34,10 @@ public:
     // Called on the worker thread when a job that may hold files of this producer begins,
     // before they are gathered: what is slow to start may start in the background.
     virtual void jobStarting() {}
+
+    // Why the last generate() made nothing, as the producer found it; Unknown when it told
+    // nothing. Read by the engine on the worker thread right after generate().
+    FileReport::Failure takeFailure();
 
     void setSettings(ThumbSettings s);
     void setPdf2PngPath(const QString& path);
@@ -70,10 +75,14 @@ public:
     void setChildTimeoutMs(int ms);
 
 protected:
+    // Records why the file in hand gives no thumbnail; the first reason found stands.
+    void fail(FileReport::Failure reason);
+
     ThumbSettings settings;
     QString pdf2PngPath;
     QString pngRoot;
 
 private:
     int childTimeoutMs = 0;
+    FileReport::Failure failure = FileReport::None;
 };

@@ -1,0 +1,14 @@
+#include "job/FileReport.h"
+
+QString FileReport::describe(Failure failure)
+{
+    switch (failure) {
+    case None:
+        return QString();
+    case NotSupported:
+        return tr("not a supported file type");
+    case Unknown:
+        break;
+    }
+    return tr("no thumbnail could be made");
+}
