@@ -93,12 +93,9 @@ void PageFilesFolders::installModel(const QStringList& filters)
         revealed = preselected.first();
         expandTo(revealed);
     }
-    const auto again = [this] {
-        if (!revealed.isEmpty())
-            revealAgain.start();
-    };
-    connect(model.get(), &QAbstractItemModel::rowsInserted, &revealAgain, again);
-    connect(model.get(), &QAbstractItemModel::layoutChanged, &revealAgain, again);
+    // Folders listed later are sorted in, which moves the rows below them.
+    connect(model.get(), &QAbstractItemModel::layoutChanged, &revealAgain,
+            qOverload<>(&QTimer::start));
     reveal();
 }
 

@@ -38,8 +38,8 @@ private:
     void selectPreselected();
     // Expands `path` and the folders above it.
     void expandTo(const QString& path);
-    // Scrolls the revealed folder to the top; again while the model fills in the folders
-    // above it, until the user takes over.
+    // Scrolls the revealed folder to the top; again whenever the model sorts in what it
+    // listed, until the user takes over.
     void reveal();
 
     QPointer<QTreeView> view; // the window may delete it first
