@@ -394,7 +394,7 @@ private slots:
         QTest::addRow("default name, as the engine writes it") << png << 1 << 1 << false << none << name << none << "Your first file: {out}/thumbnail_a_1.png" << none;
         QTest::addRow("jpeg from the range's first page") << "radioOutputJpeg" << 2 << 3 << false << none << "[NAME]-[PAGE]" << none << "Your first file: {out}/a-2.jpg" << none;
         QTest::addRow("beside the source; a backwards range refused, kept") << png << 3 << 2 << true << none << "t_[NAME]_[PAGE]" << none << "Your first file: {view}/t_a_3.png" << "The page range of Portable Document Format (PDF) runs backwards: From 3 is after To 2.";
-        QTest::addRow("empty name refused") << png << 1 << 1 << false << none << "[XYZ]" << none << "Your first file: {out}/.png (the name is empty)" << "The name format \"[XYZ]\" gives an empty name for {view}/a.pdf.";
+        QTest::addRow("a chosen file; empty name refused") << png << 1 << 1 << false << none << "[XYZ]" << "/a.pdf" << "Your first file: {out}/.png (the name is empty)" << "The name format \"[XYZ]\" gives an empty name for {view}/a.pdf.";
         QTest::addRow("folder separator refused") << png << 1 << 1 << false << none << "x/[NAME]" << none << "Your first file: {out}/x/a.png (the name holds a folder separator)" << "gives \"x/a\" for {view}/a.pdf: a name cannot hold a folder separator.";
         QTest::addRow("folder that takes no file refused") << png << 1 << 1 << false << "/proc" << name << none << "Your first file: /proc/thumbnail_a_1.png" << "Miravel cannot write into the output folder \"/proc\": ";
         QTest::addRow("no source in the selection") << png << 1 << 1 << false << "/proc" << name << "/sub" << "Your first file: no source file is selected yet." << "cannot write into the output folder";

@@ -83,10 +83,7 @@ void ThumbnailIcons::request(const QModelIndex& index)
     const auto pending = loading.equal_range(path);
     if (std::find(pending.first, pending.second, index) != pending.second)
         return;
-    const bool first = pending.first == pending.second;
     loading.insert(path, index);
-    if (!first)
-        return;
     readers.start([this, path] {
         const QImage picture = readScaled(path);
         QMetaObject::invokeMethod(
