@@ -7,9 +7,22 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <unistd.h>
+
 namespace {
 
 const QString Opener = QStringLiteral("xdg-open");
+
+// The opener, and the viewer or browser it starts, get a session of their own: what ends
+// Miravel from its terminal or process group does not reach them.
+class SessionProcess : public QProcess
+{
+public:
+    using QProcess::QProcess;
+
+protected:
+    void setupChildProcess() override { ::setsid(); }
+};
 
 QString displayed(const QUrl& url)
 {
@@ -35,7 +48,7 @@ DesktopOpener::~DesktopOpener()
 
 void DesktopOpener::open(const QUrl& url)
 {
-    auto* process = new QProcess(this);
+    auto* process = new SessionProcess(this);
     // No pipes: a viewer that outlives us must not write into a closed one.
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
