@@ -4,6 +4,7 @@
 #include "options/JobBuilder.h"
 #include "options/StoredSettings.h"
 #include "output/OutputFormat.h"
+#include "output/WorkArea.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -224,7 +225,13 @@ bool BatchOptions::parse(const QStringList& arguments)
         if (!QFileInfo::exists(path))
             return fail(tr("no such file or folder: %1").arg(path));
     }
-    return checkOutput();
+    if (!checkOutput())
+        return false;
+    const QString unusable = WorkArea::check();
+    if (!unusable.isEmpty())
+        return fail(
+            tr("cannot use the working folder %1: %2").arg(WorkArea::workingFolder(), unusable));
+    return true;
 }
 
 bool BatchOptions::applyTypes(const QStringList& names, const QStringList& suffixes)
