@@ -221,10 +221,6 @@ bool BatchOptions::parse(const QStringList& arguments)
     }
     if (job.paths.isEmpty())
         return fail(tr("no files or folders given"));
-    for (const QString& path : qAsConst(job.paths)) {
-        if (!QFileInfo::exists(path))
-            return fail(tr("no such file or folder: %1").arg(path));
-    }
     if (!checkOutput())
         return false;
     const QString unusable = WorkArea::check();

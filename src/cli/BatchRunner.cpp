@@ -84,7 +84,7 @@ void BatchRunner::onFileDone(const FileReport& report)
 {
     ++done;
     if (report.pages.isEmpty())
-        failed << report.source;
+        failed << report.source + QStringLiteral(": ") + FileReport::describe(report.failure);
     current.clear();
     writeResult(report);
 }
@@ -99,8 +99,8 @@ void BatchRunner::onDone()
         writeLine(stderr,
                   tr("miravel: no thumbnails were made of %n file(s):", nullptr, failed.size())
                       .toLocal8Bit());
-        for (const QString& path : qAsConst(failed))
-            writeLine(stderr, QFile::encodeName(path));
+        for (const QString& line : qAsConst(failed))
+            writeLine(stderr, QFile::encodeName(line));
     }
     if (stoppedBy)
         QCoreApplication::exit(128 + stoppedBy);
