@@ -568,7 +568,7 @@ private slots:
         CHECKED(click("buttonWizzardNext"));
         get<QSpinBox>("pdfSpinPageTo")->setValue(3);
         CHECKED(click("buttonWizzardNext"));
-        // An output folder that cannot be made: a box naming it, and no job.
+        // An output folder, then a working folder, that cannot be made: a box naming it, and no job.
         const QString refused = viewFolder + QStringLiteral("/b.png/sub");
         get<QLineEdit>("lineOutputFolderImg")->setText(refused);
         CHECKED(click("buttonWizzardNext"));
@@ -578,6 +578,12 @@ private slots:
         QVERIFY2(popups[0].first.contains(refused), qPrintable(popups[0].first));
         QVERIFY(get("btnGenerate")->isEnabled() && !get("btnStop")->isEnabled());
         get<QLineEdit>("lineOutputFolderImg")->setText(QDir::toNativeSeparators(out.path()));
+        const QString work = QStandardPaths::writableLocation(QStandardPaths::DataLocation);
+        const auto restore = qScopeGuard([&work] { QFile::remove(work); });
+        QVERIFY(QDir(work).removeRecursively() && QFile(work).open(QIODevice::WriteOnly));
+        CHECKED(click("btnGenerate", &popups));
+        QCOMPARE(popups.value(0).first, QString("The working folder \"%1/\" cannot be used: Not a directory.").arg(work));
+        QVERIFY(QFile::remove(work) && get("btnGenerate")->isEnabled());
         const QString firstName = get<QLabel>("lblFirstName")->text().section("Your first file: ", 1);
         QTest::mouseClick(get<QAbstractButton>("btnGenerate"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(get("btnGenerate")->isEnabled(), 60000);

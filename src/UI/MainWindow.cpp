@@ -7,6 +7,7 @@
 #include "job/Names.h"
 #include "options/JobBuilder.h"
 #include "options/StoredSettings.h"
+#include "output/WorkArea.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -304,6 +305,11 @@ void MainWindow::on_btnGenerate_clicked()
         problem = outputNamePage.nameProblem();
     if (!problem.isEmpty()) {
         warn(problem);
+        return;
+    }
+    if (const QString unusable = WorkArea::check(); !unusable.isEmpty()) {
+        warn(tr("The working folder \"%1\" cannot be used: %2.")
+                 .arg(WorkArea::workingFolder(), unusable));
         return;
     }
     generatePage.jobStarted();
