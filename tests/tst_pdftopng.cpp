@@ -87,11 +87,12 @@ void TestPdfToPng::rejectsBadInput_data()
     QTest::addRow("options swapped") << QStringList{"-l", "1", "-f", "1", "doc.pdf", "out/out"} << QByteArray() << none << 2 << "usage";
     QTest::addRow("first page not a number") << QStringList{"-f", "x", "-l", "1", "doc.pdf", "out/out"} << QByteArray() << none << 2 << "usage";
     QTest::addRow("last page not a number") << QStringList{"-f", "1", "-l", "1.5", "doc.pdf", "out/out"} << QByteArray() << none << 2 << "usage";
-    QTest::addRow("binary garbage") << ok << QByteArray(4096, '\xa7') << none << 1 << "doc.pdf";
-    QTest::addRow("missing file") << ok << QByteArray("") << none << 1 << "doc.pdf";
-    QTest::addRow("user password locks the file") << ok << QByteArray() << aes << 1 << "password";
+    // Exit status: 3 unreadable, 4 no PDF, 5 locked, 6 a page image not written.
+    QTest::addRow("binary garbage") << ok << QByteArray(4096, '\xa7') << none << 4 << "doc.pdf";
+    QTest::addRow("missing file") << ok << QByteArray("") << none << 3 << "doc.pdf";
+    QTest::addRow("user password locks the file") << ok << QByteArray() << aes << 5 << "password";
     QTest::addRow("owner password alone does not") << ok << QByteArray() << QStringList{"--encrypt", "", "owner", "256", "--"} << 0 << "";
-    QTest::addRow("failed write") << QStringList{"-f", "1", "-l", "3", "doc.pdf", "gone/out"} << QByteArray() << none << 1 << "cannot write";
+    QTest::addRow("failed write") << QStringList{"-f", "1", "-l", "3", "doc.pdf", "gone/out"} << QByteArray() << none << 6 << "cannot write";
 }
 
 void TestPdfToPng::rejectsBadInput()

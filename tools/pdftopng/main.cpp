@@ -8,6 +8,16 @@
 //
 // The tool links Poppler's C++ interface and libpng only, no Qt: it is started once per
 // file, so what it loads at start-up counts.
+//
+// Exit status:
+//   0  every page of the range that the PDF has was written (none when the range lies
+//      past its end)
+//   1  a page could not be rendered
+//   2  usage error
+//   3  the PDF cannot be read (missing, no permission)
+//   4  not a PDF, or damaged beyond repair
+//   5  the PDF is protected by a password
+//   6  a page image could not be written
 
 #include <poppler-document.h>
 #include <poppler-global.h>
@@ -55,6 +65,16 @@ constexpr double kStoredBudget = 200.0 * 1024 * 1024;
 
 using Document = std::unique_ptr<poppler::document>;
 
+enum ExitStatus {
+    Done = 0,
+    RenderFailed = 1,
+    Usage = 2,
+    Unreadable = 3,
+    NotAPdf = 4,
+    Locked = 5,
+    WriteFailed = 6
+};
+
 struct Options
 {
     int first;
@@ -101,8 +121,10 @@ public:
     explicit MappedFile(const std::string& path)
     {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            openError = errno;
             return;
+        }
         struct stat info = {};
         if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0
             && info.st_size <= INT_MAX) {
@@ -125,10 +147,13 @@ public:
 
     const char* data() const { return bytes; }
     int length() const { return int(size); }
+    // Why the file could not be opened; 0 when it could.
+    int error() const { return openError; }
 
 private:
     char* bytes = nullptr;
     std::size_t size = 0;
+    int openError = 0;
 };
 
 Document openDocument(const MappedFile& file, const std::string& path)
@@ -329,12 +354,15 @@ public:
             PageJob& job = pages[std::size_t(task / bandCount)];
             const int band = task % bandCount;
             renderBand(document, renderer, job, band);
-            if (--job.remaining == 0 && !finish(job))
-                failed = true;
+            if (--job.remaining == 0)
+                finish(job);
         }
     }
 
-    bool anyFailed() const { return failed; }
+    ExitStatus status() const
+    {
+        return writeFailed ? WriteFailed : renderFailed ? RenderFailed : Done;
+    }
 
 private:
     void renderBand(poppler::document& document, const poppler::page_renderer& renderer,
@@ -360,14 +388,15 @@ private:
             job.bands[std::size_t(band)] = image;
     }
 
-    bool finish(PageJob& job) const
+    void finish(PageJob& job)
     {
-        const bool written =
-            !job.failed && writePng(job.bands, job.size, zlibLevel, pageFileName(root, job.number));
-        if (job.failed)
+        if (job.failed) {
             report("cannot render page " + std::to_string(job.number));
+            renderFailed = true;
+        } else if (!writePng(job.bands, job.size, zlibLevel, pageFileName(root, job.number))) {
+            writeFailed = true;
+        }
         job.bands.clear(); // frees the page's pixels at once
-        return written;
     }
 
     const std::string root;
@@ -376,7 +405,8 @@ private:
     int zlibLevel = 0;
     int taskCount = 0;
     std::atomic<int> nextTask {0};
-    std::atomic<bool> failed {false};
+    std::atomic<bool> renderFailed {false};
+    std::atomic<bool> writeFailed {false};
 };
 
 } // namespace
@@ -386,7 +416,7 @@ int main(int argc, char* argv[])
     const std::optional<Options> options = parseArguments(argc, argv);
     if (!options) {
         std::fprintf(stderr, "usage: pdftopng -f FIRST -l LAST PDF ROOT\n");
-        return 2;
+        return Usage;
     }
     // Poppler's own diagnostics would flood stderr for damaged files; failures are reported
     // here instead.
@@ -394,21 +424,25 @@ int main(int argc, char* argv[])
 
     // Declared first, so that it outlives the documents.
     const MappedFile file(options->pdf);
+    if (file.error()) {
+        report("cannot read " + options->pdf + ": " + std::strerror(file.error()));
+        return Unreadable;
+    }
     std::vector<Document> documents;
     documents.push_back(openDocument(file, options->pdf));
     poppler::document* primary = documents.front().get();
     if (!primary) {
         report("cannot open " + options->pdf + ": not a readable PDF file");
-        return 1;
+        return NotAPdf;
     }
     if (primary->is_locked()) {
         report("cannot open " + options->pdf + ": the PDF is protected by a password");
-        return 1;
+        return Locked;
     }
 
     const int last = std::min(options->last, primary->pages());
     if (last < options->first)
-        return 0;
+        return Done;
 
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
     Renderer renderer(*primary, *options, last, cores);
@@ -431,5 +465,5 @@ int main(int argc, char* argv[])
     for (std::thread& thread : threads)
         thread.join();
 
-    return renderer.anyFailed() ? 1 : 0;
+    return renderer.status();
 }
