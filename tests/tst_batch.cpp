@@ -26,16 +26,18 @@ private slots:
     {
         // Orphans come here rather than to init, which would end a stopped group of them at once.
         QVERIFY(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0);
-        for (const char* sub : {"in", "bad", "odd", "slow", "tmp", "home/.config/Tessarine", "badhome/.local/share"})
+        for (const char* sub : {"in", "bad", "odd", "slow", "tmp", "clash", "home/.config/Tessarine", "badhome/.local/share"})
             QVERIFY(QDir(dir.path()).mkpath(QLatin1String(sub)));
         QImage picture(100, 80, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
-        for (const char* name : {"in/pic.png", "odd/-a b.png", "odd/it's \"ünï\".png", "odd/e\x1b[31m\t\n\\\xc2\x9b.png"})
+        for (const char* name : {"in/pic.png", "odd/-a b.png", "odd/it's \"ünï\".png", "odd/e\x1b[31m\t\n\\\xc2\x9b.png", "clash/three.png"})
             QVERIFY(picture.save(path(QString::fromUtf8(name)), "PNG"));
+        QVERIFY(!writeFile(path("clash/three.txt"), "Three.").isEmpty());
         QVERIFY(::mkfifo(qPrintable(path("odd/fifo.png")), 0600) == 0 && !writeFile(path("badhome/.local/share/miravel"), "no folder").isEmpty());
-        QPdfWriter pdf(path("in/doc.pdf")), big(path("big.pdf"));
-        QPainter painter(&pdf), bigPainter(&big);
+        QPdfWriter pdf(path("in/doc.pdf")), big(path("big.pdf")), three(path("clash/three.pdf"));
+        QPainter painter(&pdf), bigPainter(&big), threePainter(&three);
         pdf.newPage();
+        three.newPage();
         for (int page = 1; page < 1000; ++page)
             big.newPage();
         QVERIFY(!writeFile(path(QStringLiteral("in/note.txt")), "A note.\n").isEmpty());
@@ -73,7 +75,14 @@ private slots:
                    .replace('|', QChar(0)).replace("{d}", dir.path()).toUtf8() << 1
             << QStringList{"{d}/bad/broken.pdf",
                            "{d}/odd/-a b.png\t1\t{d}/out/thumbnail_-a b_1.png",
-                           "{d}/odd/it's \"ünï\".png\t1\t{d}/out/thumbnail_it's \"ünï\"_1.png"} << QStringList() << "home";
+                           "{d}/odd/it's \"ünï\".png\t1\t{d}/out/thumbnail_it's \"ünï\"_1.png"}
+            << QStringList{"{d}/bad/broken.pdf: damaged, or not a file of its kind"} << "home";
+        QTest::addRow("sources of one name: the later named apart with a warning, each made once however spelled")
+            << QStringList{"-p", "1-2", "-o", "{d}/out", "{d}/clash/three.pdf", "{d}/clash/three.txt", "{d}/clash/../clash/three.pdf", "{d}/clash/three.png"} << QByteArray() << 0
+            << QStringList{"{d}/clash/three.pdf\t1\t{d}/out/thumbnail_three_1.png\t2\t{d}/out/thumbnail_three_2.png",
+                           "{d}/clash/three.png\t1\t{d}/out/thumbnail_three_1-3.png", "{d}/clash/three.txt\t1\t{d}/out/thumbnail_three_1-2.png"}
+            << QStringList{"miravel: the thumbnails of {d}/clash/three.txt would have replaced those of {d}/clash/three.pdf",
+                           "miravel: the thumbnails of {d}/clash/three.png would have replaced those of {d}/clash/three.txt"} << "home";
         QTest::addRow("a FIFO and a missing file among good ones: both listed, the rest made, 1")
             << QStringList{"-o", "{d}/out", "{d}/in/pic.png", "{d}/odd/fifo.png", "{d}/gone.png"} << QByteArray() << 1
             << QStringList{"{d}/gone.png", "{d}/in/pic.png\t1\t{d}/out/thumbnail_pic_1.png", "{d}/odd/fifo.png"}
@@ -115,11 +124,12 @@ private slots:
         QVERIFY(!standardError.contains('\r')); // no progress line off a terminal
         QVERIFY2(std::all_of(errors.cbegin(), errors.cend(), [&](const QString& e) { return standardError.contains(e); }), qPrintable(standardError));
         QStringList printed, thumbnails;
-        const QString output = QString::fromUtf8(process.readAllStandardOutput());
-        for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            QStringList fields = line.split(QLatin1Char('\t'));
+        for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            QStringList fields = QFile::decodeName(line).split(QLatin1Char('\t'));
             if (args.contains(QStringLiteral("--json"))) {
-                const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+                const QJsonObject object = QJsonDocument::fromJson(line).object();
                 fields = QStringList{object.value(QStringLiteral("source")).toString()};
                 for (const QJsonValue& value : object.value(QStringLiteral("thumbnails")).toArray())
                     fields << QString::number(value["page"].toInt()) << value["path"].toString();

@@ -540,10 +540,10 @@ private slots:
         const QDir in(fixtures.filePath(QStringLiteral("in")));
         const QDir out(fixtures.filePath(QStringLiteral("made/new"))); // Generate makes it
         QVERIFY(in.mkpath(QStringLiteral("sub")));
-        // Source -> thumbnails: PDF pages 1 to 3, one per picture.
+        // Source -> thumbnails: PDF pages 1 to 3, one per picture; doc_a.png's name is doc_a.pdf's first.
         QMap<QString, int> expected;
         for (const char* name : {"pic_a.png", "pic_b.jpg", "pic_c.bmp", "sub/pic_d.ppm",
-                                 "doc_a.pdf", "sub/doc_b.pdf"}) {
+                                 "doc_a.pdf", "doc_a.png", "sub/doc_b.pdf"}) {
             const QString path = in.filePath(QLatin1String(name));
             expected.insert(path, path.endsWith(QLatin1String(".pdf")) ? 3 : 1);
             CHECKED(writeFile(path));
@@ -561,7 +561,7 @@ private slots:
         // The ticked types filter the files view: all but ignored.xyz.
         auto* model = qobject_cast<QFileSystemModel*>(get<QTreeView>("treeFiles")->model());
         model->fetchMore(model->index(in.path()));
-        QTRY_COMPARE(model->rowCount(model->index(in.path())), 6);
+        QTRY_COMPARE(model->rowCount(model->index(in.path())), 7);
         window->resize(3000, window->height()); // wider than the columns need: the last one fills the gap
         const QHeaderView* columns = get<QTreeView>("treeFiles")->header();
         QTRY_COMPARE(columns->length(), columns->viewport()->width());
@@ -596,10 +596,14 @@ private slots:
             listed.insert(QDir::fromNativeSeparators(source->text(0)), source->childCount());
             for (int c = 0; c < source->childCount(); ++c) { // in page order
                 copied += source->child(c)->text(0) + QLatin1Char('\n');
-                QVERIFY(source->child(c)->text(0).endsWith(QString("_%1.png").arg(c + 1)));
+                QVERIFY(source->child(c)->text(0).contains(QRegularExpression(QString("_%1(-2)?\\.png$").arg(c + 1))));
             }
         }
         QCOMPARE(listed, expected);
+        // The later of doc_a.pdf and doc_a.png got "-2" and says so, naming the other.
+        const QString tips = tree->findItems("doc_a.pdf", Qt::MatchEndsWith)[0]->toolTip(0) + tree->findItems("doc_a.png", Qt::MatchEndsWith)[0]->toolTip(0);
+        QCOMPARE(tips.count(QRegularExpression("doc_a\\.p.. would have replaced those of .*doc_a\\.p..:")), 1);
+        QVERIFY(copied.contains(QRegularExpression("_1-2\\.png\n")));
         // Named before the run as made, unless it is the broken picture's.
         QVERIFY2(copied.contains(firstName + '\n') != firstName.endsWith("/thumbnail_broken_1.png"), qPrintable(firstName));
         const int made = copied.count(QLatin1Char('\n'));

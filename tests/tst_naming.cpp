@@ -1,3 +1,4 @@
+#include "output/NameClaims.h"
 #include "producers/ImageThumbnailer.h"
 
 #include <QDateTime>
@@ -17,6 +18,7 @@ private slots:
     void expandTemplate();
     void thumbnailPath_data();
     void thumbnailPath();
+    void nameClaims();
 
 private:
     QTemporaryDir dir;
@@ -98,3 +100,21 @@ void TestNaming::thumbnailPath()
 
 QTEST_MAIN(TestNaming)
 #include "tst_naming.moc"
+
+// One job's thumbnail names: one file, one source, whatever the spelling of its path.
+void TestNaming::nameClaims()
+{
+    NameClaims claims;
+    const QString path = dir.filePath(QStringLiteral("t.v1.png")), linked = dir.filePath(QStringLiteral("link/t.v1.png"));
+    QVERIFY(QFile::link(dir.path(), dir.filePath(QStringLiteral("link"))));
+    QCOMPARE(claims.claim(path, "one"), path);
+    QCOMPARE(claims.claim(path, "one"), path); // its pages of one name replace each other
+    QCOMPARE(claims.claim(linked, "two"), dir.filePath(QStringLiteral("link/t.v1-2.png")));
+    for (int again = 0; again < 2; ++again)
+        QCOMPARE(claims.claim(path, "three"), dir.filePath(QStringLiteral("t.v1-3.png")));
+    QCOMPARE(claims.claim(path, "two"), dir.filePath(QStringLiteral("t.v1-2.png")));
+    QCOMPARE(claims.clashesOf("three"), QStringList({"one", "two"}));
+    claims.clear();
+    QCOMPARE(claims.claim(path, "three"), path);
+    QCOMPARE(claims.clashesOf("three"), QStringList());
+}

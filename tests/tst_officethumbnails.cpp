@@ -6,12 +6,18 @@
 #include "producers/SharedOffice.h"
 #include "engine/ThumbEngine.h"
 #include "producers/WordThumbnailer.h"
+#include "producers/PDFThumbnailer.h"
+#include "producers/TextThumbnailer.h"
 
 #include <QImageReader>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QRandomGenerator>
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
+
+Q_DECLARE_METATYPE(FileReport::Failure)
 
 // The Word, spreadsheet and presentation producers against a real office.
 class TestOfficeThumbnails : public QObject
@@ -62,24 +68,26 @@ void TestOfficeThumbnails::generate_data()
     QTest::addColumn<QString>("errorLine"); // logged before "pages.count() == 0" when nothing is made
     QTest::addColumn<int>("fileSizeLimit"); // of the office's writes, as a full disk would cut them
     QTest::addColumn<QSize>("slideSize"); // of the 10 x 20 cm slides in a 120 x 90 box; aspect kept unless 120 x 90
+    QTest::addColumn<FileReport::Failure>("failure");
     using P = QList<qint32>;
+    using F = FileReport;
     const int png = ThumbSettings::OutPng, jpeg = ThumbSettings::OutJpeg, bmp = ThumbSettings::OutBmp;
-    QTest::addRow("random bytes as a document") << "garbage.docx" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize();
-    QTest::addRow("random bytes as a spreadsheet") << "garbage.xlsx" << 1 << 1 << png << P{} << "  excelBooks->Open" << 0 << QSize();
-    QTest::addRow("random bytes as a presentation") << "garbage.pptx" << 1 << 1 << png << P{} << "  ppPresentations->Open" << 0 << QSize(120, 240);
-    QTest::addRow("empty file as a document") << "empty.docx" << 1 << 1 << png << P{} << "" << 0 << QSize();
-    QTest::addRow("empty file as a presentation") << "empty.pptx" << 1 << 1 << png << P{} << "" << 0 << QSize(120, 240);
-    QTest::addRow("spreadsheet named as a document") << "sheets-named.docx" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize();
-    QTest::addRow("password-protected") << "locked.odt" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize();
-    QTest::addRow("missing file") << "missing.docx" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize();
-    QTest::addRow("document past the end") << "doc.docx" << 4 << 9 << jpeg << P{4, 5} << "" << 0 << QSize();
-    QTest::addRow("document entirely past the end") << "doc.docx" << 7 << 9 << png << P{} << "" << 0 << QSize();
-    QTest::addRow("PDF named up to the last dot") << "Q3.report #1.docx" << 1 << 1 << bmp << P{1} << "" << 0 << QSize();
-    QTest::addRow("spreadsheet prints beyond its print areas") << "book.xlsx" << 4 << 4 << png << P{4} << "" << 0 << QSize();
-    QTest::addRow("jpeg slides 2 to 5 of 3") << "deck.pptx" << 2 << 5 << jpeg << P{2, 3} << "" << 0 << QSize(120, 240);
-    QTest::addRow("bmp slide at the exact box, aspect not kept") << "deck.pptx" << 3 << 3 << bmp << P{3} << "" << 0 << QSize(120, 90);
-    QTest::addRow("first slide past the end") << "deck.pptx" << 4 << 6 << png << P{} << "" << 0 << QSize(120, 240);
-    QTest::addRow("slide cut short leaves no file") << "deck.pptx" << 2 << 2 << jpeg << P{} << "ppSlide->Export to" << 300 << QSize(120, 240);
+    QTest::addRow("random bytes as a document") << "garbage.docx" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize() << F::Damaged;
+    QTest::addRow("random bytes as a spreadsheet") << "garbage.xlsx" << 1 << 1 << png << P{} << "  excelBooks->Open" << 0 << QSize() << F::Damaged;
+    QTest::addRow("random bytes as a presentation") << "garbage.pptx" << 1 << 1 << png << P{} << "  ppPresentations->Open" << 0 << QSize(120, 240) << F::Damaged;
+    QTest::addRow("empty file as a document") << "empty.docx" << 1 << 1 << png << P{} << "" << 0 << QSize() << F::EmptyFile;
+    QTest::addRow("empty file as a presentation") << "empty.pptx" << 1 << 1 << png << P{} << "" << 0 << QSize(120, 240) << F::EmptyFile;
+    QTest::addRow("spreadsheet named as a document") << "sheets-named.docx" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize() << F::Damaged;
+    QTest::addRow("password-protected") << "locked.odt" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize() << F::OfficeCannotOpen;
+    QTest::addRow("missing file") << "missing.docx" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize() << F::NotFound;
+    QTest::addRow("document past the end") << "doc.docx" << 4 << 9 << jpeg << P{4, 5} << "" << 0 << QSize() << F::None;
+    QTest::addRow("document entirely past the end") << "doc.docx" << 7 << 9 << png << P{} << "" << 0 << QSize() << F::NoPagesInRange;
+    QTest::addRow("PDF named up to the last dot") << "Q3.report #1.docx" << 1 << 1 << bmp << P{1} << "" << 0 << QSize() << F::None;
+    QTest::addRow("spreadsheet prints beyond its print areas") << "book.xlsx" << 4 << 4 << png << P{4} << "" << 0 << QSize() << F::None;
+    QTest::addRow("jpeg slides 2 to 5 of 3") << "deck.pptx" << 2 << 5 << jpeg << P{2, 3} << "" << 0 << QSize(120, 240) << F::None;
+    QTest::addRow("bmp slide at the exact box, aspect not kept") << "deck.pptx" << 3 << 3 << bmp << P{3} << "" << 0 << QSize(120, 90) << F::None;
+    QTest::addRow("first slide past the end") << "deck.pptx" << 4 << 6 << png << P{} << "" << 0 << QSize(120, 240) << F::NoPagesInRange;
+    QTest::addRow("slide cut short leaves no file") << "deck.pptx" << 2 << 2 << jpeg << P{} << "ppSlide->Export to" << 300 << QSize(120, 240) << F::CannotWrite;
 }
 
 void TestOfficeThumbnails::generate()
@@ -92,6 +100,7 @@ void TestOfficeThumbnails::generate()
     QFETCH(QString, errorLine);
     QFETCH(int, fileSizeLimit);
     QFETCH(QSize, slideSize);
+    QFETCH(FileReport::Failure, failure);
     if (fileSizeLimit) {
         QVERIFY(office->session().ensureRunning().ok());
         const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
@@ -118,7 +127,7 @@ void TestOfficeThumbnails::generate()
     if (fileSizeLimit)
         office->release(); // the next row gets an office without the limit
     QCOMPARE(result.keys(), pages);
-    QCOMPARE(producer->takeFailure() == FileReport::EmptyFile, file.startsWith("empty"));
+    QCOMPARE(producer->takeFailure(), failure);
     const QString base = QFileInfo(file).completeBaseName();
     const QString extension = Thumbnailer::extensionFor(settings.outputFormat);
     QStringList thumbnails; // these only: no temporary file nor a page left out
@@ -144,17 +153,23 @@ void TestOfficeThumbnails::generate()
 
 void TestOfficeThumbnails::officeEndsWithEngine()
 {
+    // An office that cannot start is told as such.
+    WordThumbnailer orphan(std::make_shared<SharedOffice>(dir.filePath(QStringLiteral("no-office"))));
+    QFile doc(dir.filePath(QStringLiteral("doc.docx")));
+    QVERIFY(orphan.generate(doc).isEmpty());
+    QCOMPARE(orphan.takeFailure(), FileReport::OfficeUnavailable);
     // The engine's producers share one office, made and ended on the worker thread.
     auto shared = std::make_shared<SharedOffice>();
     ThumbEngine engine({{Word, new WordThumbnailer(shared)},
                         {Excel, new ExcelThumbnailer(shared)},
-                        {PowerPoint, new PowerPointThumbnailer(shared)}});
+                        {PowerPoint, new PowerPointThumbnailer(shared)}, {Pdf, new PDFThumbnailer}, {Text, new TextThumbnailer}});
     engine.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
     QList<ThumbEngine::ThumbnailFiles> generated;
+    QList<FileReport> reports;
     qint64 officeProcess = 0;
     // On the worker thread, which the quit ends.
     connect(&engine, &ThumbEngine::sigGenerated, &engine, [&](const ThumbEngine::ThumbnailFiles& files) { generated << files; }, Qt::DirectConnection);
-    connect(&engine, &ThumbEngine::sigFileDone, &engine, [&] { officeProcess = shared->session().processId(); }, Qt::DirectConnection);
+    connect(&engine, &ThumbEngine::sigFileDone, &engine, [&](const FileReport& report) { officeProcess = shared->session().processId(); reports << report; }, Qt::DirectConnection);
     QSignalSpy done(&engine, &ThumbEngine::sigDone);
     engine.start();
     // No office document among the files, an empty one aside: no office, whatever the suffixes allow.
@@ -162,12 +177,25 @@ void TestOfficeThumbnails::officeEndsWithEngine()
     engine.startJob(job);
     QVERIFY(done.wait(60000));
     QCOMPARE(officeProcess, 0);
-    job.paths = QStringList{dir.filePath(QStringLiteral("doc.docx")), dir.filePath(QStringLiteral("book.xlsx")), dir.filePath(QStringLiteral("deck.pptx"))};
+    // Sources of one name: the later ones' thumbnails are named apart, and say so; every one is on disk.
+    QPdfWriter deck(dir.filePath(QStringLiteral("deck.pdf")));
+    QVERIFY(QPainter(&deck).isActive() && !writeFile(dir.filePath(QStringLiteral("doc.txt")), "text").isEmpty());
+    QVERIFY(QDir(out).removeRecursively() && QDir().mkpath(out));
+    reports.clear();
+    job.paths = QStringList{"doc.docx", "doc.txt", "book.xlsx", "deck.pptx", "deck.pdf"}.replaceInStrings(QRegularExpression("^"), dir.path() + '/');
     for (qint32 family = Excel; family <= Text; ++family)
         job.settings.insert(family, thumbs);
     engine.startJob(job);
     QVERIFY(done.wait(120000));
-    QCOMPARE(generated.size(), 3);
+    QCOMPARE(generated.size(), 5);
+    QStringList made, clashes;
+    for (const FileReport& report : qAsConst(reports)) {
+        made += report.pages.values();
+        clashes << QFileInfo(report.source).fileName() + ":" + QStringList(report.nameClashes).replaceInStrings(dir.path() + '/', "").join(',');
+    }
+    QCOMPARE(clashes, QStringList({"doc.docx:", "doc.txt:doc.docx", "book.xlsx:", "deck.pptx:", "deck.pdf:deck.pptx"}));
+    QCOMPARE(made.filter("-2.png").replaceInStrings(out + '/', ""), QStringList({"doc_1-2.png", "deck_1-2.png"}));
+    QCOMPARE(QDir(out).entryList(QDir::Files).size(), made.size());
     QVERIFY(!groupMembers(officeProcess).isEmpty());
     // An office that hangs does not hold the quit up: it is ended at once, nothing more is
     // converted, and the job ends after the file in hand.
@@ -178,7 +206,7 @@ void TestOfficeThumbnails::officeEndsWithEngine()
     QTRY_COMPARE_WITH_TIMEOUT(status.count(), 2, 10000); // the count, then the file in hand
     engine.quit();
     QVERIFY(groupMembers(officeProcess).isEmpty()); // ended on quit, not at some later exit
-    QCOMPARE(generated.size(), 3);
+    QCOMPARE(generated.size(), 5);
     QCOMPARE(status.count(), 2);
 }
 

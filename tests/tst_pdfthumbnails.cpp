@@ -87,38 +87,67 @@ private slots:
         if (pages.isEmpty())
             QVERIFY(log.errors().first().contains(QStringLiteral("  tempPages.count() == 0  ")));
     }
-    // A missing tool, then one that never ends with a child of its own: nothing comes out, both
-    // hanging processes are killed, and the next file goes through normally.
-    void toolFailures()
+    // Through the engine: why a PDF gave nothing, as found by pdftopng and the saving; a tool that
+    // hangs is ended with its children, and the next file goes through.
+    void failureReasons_data()
     {
-        PDFThumbnailer renderer;
-        renderer.setPdf2PngPath(dir.filePath(QStringLiteral("pdf2png/pdftopng")));
-        renderer.setSettings(settings(1, 1));
-        QFile file(fivePages);
+        QTest::addColumn<QByteArray>("contents"); // null: the five-page PDF
+        QTest::addColumn<QString>("tool");        // a script's body (with a blank) instead of pdftopng; "-" none
+        QTest::addColumn<int>("first");           // of a one-page range
+        QTest::addColumn<QString>("blocked");     // made a folder: {work} the work area, {out} the output folder
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QString>("logged");      // the first error line holds it
+        // Writes a page before it hangs, with a child: a tool that timed out failed.
+        const QString hang = "cp '{out}page.png' \"$6-000001.png\"\nsleep 1000 &\necho $$ $! > '{out}pids'\nwait";
+        QTest::addRow("not a PDF") << QByteArray("not a PDF at all") << "" << 1 << "" << int(FileReport::Damaged) << "  tempPages.count\\(\\) == 0  ";
+        QTest::addRow("password-protected") << QByteArray() << "qpdf" << 1 << "" << int(FileReport::PasswordProtected) << "";
+        QTest::addRow("no page in the range") << QByteArray() << "" << 7 << "" << int(FileReport::NoPagesInRange) << "";
+        QTest::addRow("renderer missing") << QByteArray() << "-" << 1 << "" << int(FileReport::RendererUnavailable) << "Thumbnailer::executePdf2Png  CreateProcess .*-f 1 -l 1 ";
+        QTest::addRow("renderer hangs") << QByteArray() << hang << 1 << "" << int(FileReport::TimedOut) << "time-out";
+        QTest::addRow("renderer fails") << QByteArray() << "exit 1" << 1 << "" << int(FileReport::RenderFailed) << "";
+        QTest::addRow("renderer cannot read it") << QByteArray() << "exit 3" << 1 << "" << int(FileReport::NotReadable) << "";
+        QTest::addRow("page image cannot be written") << QByteArray() << "" << 1 << "{work}out-000001.png.part" << int(FileReport::WorkAreaFailed) << "";
+        QTest::addRow("thumbnail cannot be written") << QByteArray() << "" << 1 << "{out}doc_1.png" << int(FileReport::CannotWrite) << " saveImage ";
+    }
+    void failureReasons()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, tool);
+        QFETCH(int, first);
+        QFETCH(QString, blocked);
+        QFETCH(int, failure);
+        QFETCH(QString, logged);
+        const QString pdf = out + QStringLiteral("/doc.pdf"), script = out + QStringLiteral("/tool.sh");
+        QVERIFY(contents.isNull() ? QFile::copy(fivePages, pdf) : !writeFile(pdf, contents).isEmpty());
+        if (tool == "qpdf" && QProcess::execute("qpdf", {pdf, "--replace-input", "--encrypt", "user", "owner", "256", "--"}) != 0)
+            QSKIP("qpdf is not installed; it is needed to make an encrypted PDF");
+        const bool scripted = tool.contains(' ');
+        QVERIFY(!scripted || (!writeFile(script, "#!/bin/sh\n" + tool.replace("{out}", out + '/').toUtf8()).isEmpty() && QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner)));
+        QVERIFY(QImage(10, 10, QImage::Format_RGB32).save(out + QStringLiteral("/page.png")));
+        blocked.replace("{work}", Thumbnailer::workArea()).replace("{out}", out + '/');
+        QVERIFY(blocked.isEmpty() || QDir().mkpath(blocked));
+        auto* producer = new PDFThumbnailer;
+        producer->setChildTimeoutMs(tool.contains("sleep") ? 300 : 0);
+        ThumbEngine engine({{Pdf, producer}});
+        engine.setPdf2PngPath(scripted ? script : QStringLiteral(PDFTOPNG_PATH) + (tool == "-" ? "-gone" : ""));
+        QSignalSpy reports(&engine, &ThumbEngine::sigFileDone);
+        engine.start();
         LogCapture log;
-        QVERIFY(renderer.generate(file).isEmpty());
-        QCOMPARE(log.errors().size(), 3);
-        QVERIFY(log.errors().first().contains(QStringLiteral("Thumbnailer::executePdf2Png  CreateProcess")));
-        QVERIFY(log.errors().first().contains(QStringLiteral("-f 1 -l 1")));
-        // The page it writes before it hangs is no thumbnail: a tool that timed out failed.
-        const QString pids = dir.filePath(QStringLiteral("pids")), page = dir.filePath(QStringLiteral("page.png"));
-        QVERIFY(QImage(10, 10, QImage::Format_RGB32).save(page));
-        const QString tool = writeFile(dir.filePath(QStringLiteral("hang.sh")), "#!/bin/sh\ncp '" + page.toUtf8()
-                                       + "' \"$6-000001.png\"\nsleep 1000 &\necho $$ $! > '" + pids.toUtf8() + "'\nwait\n");
-        QVERIFY(QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        renderer.setPdf2PngPath(tool);
-        renderer.setChildTimeoutMs(300);
-        QVERIFY(renderer.generate(file).isEmpty());
-        QVERIFY(log.errors().at(3).contains(QStringLiteral("time-out")));
-        QFile pidFile(pids);
-        QVERIFY(pidFile.open(QIODevice::ReadOnly));
-        const QList<QByteArray> ids = pidFile.readAll().simplified().split(' ');
-        QCOMPARE(ids.size(), 2);
+        engine.startJob(ThumbJob{{{Pdf, settings(first, first)}}, {"pdf"}, {pdf}, false});
+        QVERIFY(reports.wait(30000));
+        QCOMPARE(int(reports.first().first().value<FileReport>().failure), failure);
+        QVERIFY2(log.errors().first().contains(QRegularExpression(logged)), qPrintable(log.errors().first()));
+        QFile pids(out + QStringLiteral("/pids"));
+        const QList<QByteArray> ids = pids.open(QIODevice::ReadOnly) ? pids.readAll().simplified().split(' ') : QList<QByteArray>();
+        QCOMPARE(ids.size(), tool.contains("sleep") ? 2 : 0); // the tool and its child
         for (const QByteArray& id : ids)
             QTRY_VERIFY_WITH_TIMEOUT(::kill(id.toInt(), 0) != 0, 5000);
-        renderer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
-        renderer.setChildTimeoutMs(0);
-        QCOMPARE(renderer.generate(file).keys(), QList<qint32>{1});
+        QVERIFY(blocked.isEmpty() || QDir(blocked).removeRecursively());
+        producer->setChildTimeoutMs(0);
+        engine.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
+        engine.startJob(ThumbJob{{{Pdf, settings(1, 1)}}, {"pdf"}, {fivePages}, false});
+        QVERIFY(reports.wait(30000));
+        QCOMPARE(reports.last().first().value<FileReport>().pages.keys(), QList<qint32>{1});
     }
     void textThumbnail_data()
     {
@@ -186,12 +215,21 @@ private slots:
             job.settings.insert(family, settings(1, family == Pdf ? 2 : 1));
         engine.startJob(job);
         QVERIFY(done.wait(30000));
-        engine.quit();
         QMap<QString, int> counts;
         for (const auto& files : qAsConst(generated))
             counts.insert(QFileInfo(files.firstKey()).fileName(), files.first().size());
         QCOMPARE(counts, (QMap<QString, int>{{"photo.jpg", 1}, {"doc.PDF", 2}, {"notes.txt", 1}}));
         QCOMPARE(QDir(out).entryList(QDir::Files).size(), 4);
+        // Each job gives its names afresh: of two sources of one name, the first reached has it.
+        const QString photo = folder + QStringLiteral("/photo.jpg"), twin = writeFile(dir.filePath(QStringLiteral("photo.txt")), "text");
+        for (const QStringList& paths : {QStringList{photo, twin}, QStringList{twin, photo}}) {
+            generated.clear();
+            job.paths = paths;
+            engine.startJob(job);
+            QVERIFY(done.wait(30000));
+            QCOMPARE(generated.value(0).value(paths.first()), QSet<QString>{QDir(out).filePath(QStringLiteral("photo_1.png"))});
+        }
+        engine.quit();
     }
 
 private:

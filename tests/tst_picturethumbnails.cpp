@@ -147,6 +147,8 @@ void TestPictureThumbnails::saveThumbnail()
     for (int i = 0; i < errors.size(); ++i)
         QVERIFY2(logged.at(i).contains(errors.at(i)), qPrintable(logged.at(i)));
     QCOMPARE(saved, errors.isEmpty());
+    // Refused pictures are the two too large to decode; a refused write is the missing folder's.
+    QCOMPARE(saver.takeFailure(), errors.size() == 2 ? FileReport::TooLarge : errors.size() == 1 ? FileReport::CannotWrite : FileReport::None);
     if (!saved) {
         // Nothing but our own lines: a huge image never reaches the decoder.
         QCOMPARE(log.lines().size(), logged.size());
@@ -200,7 +202,8 @@ void TestPictureThumbnails::producer_data()
     QTest::addRow("tiff") << "every.tif" << encoded(picture, "TIFF");
     // A 2 x 2 GIF, made by hand: Qt reads GIF but cannot write it.
     QTest::addRow("gif") << "every.gif" << QByteArray::fromHex("474946383961 02000200800000 ff00000000ff 2c000000000200020000 02 03440205 00 3b");
-    QTest::addRow("no picture data") << "fake.jpg" << QByteArray("not a picture");
+    QTest::addRow("no picture data") << "broken.jpg" << QByteArray("not a picture");
+    QTest::addRow("size known, data cut short") << "broken.png" << encoded(picture, "PNG").left(70);
 }
 
 void TestPictureThumbnails::producer()
@@ -217,7 +220,8 @@ void TestPictureThumbnails::producer()
     QFile file(writeFile(dir.filePath(name), content));
     LogCapture log;
     const Thumbnailer::tThumbnailPages pages = producer.generate(file);
-    if (content == "not a picture") {
+    QCOMPARE(producer.takeFailure(), name.startsWith("broken") ? FileReport::Damaged : FileReport::None);
+    if (name.startsWith("broken")) {
         QVERIFY(pages.isEmpty());
         QCOMPARE(log.errors().size(), 3);
         return;

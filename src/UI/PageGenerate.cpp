@@ -114,7 +114,11 @@ void PageGenerate::onGenerated(const ThumbEngine::ThumbnailFiles& files)
 void PageGenerate::onFileDone(const FileReport& report)
 {
     if (!report.pages.isEmpty()) {
-        orderByPage(report);
+        QStringList clashes;
+        for (const QString& other : report.nameClashes)
+            clashes << FileReport::describeClash(report.source, other);
+        if (QTreeWidgetItem* source = orderByPage(report))
+            source->setToolTip(0, clashes.join(QLatin1Char('\n')));
         return;
     }
     auto* source = new QTreeWidgetItem(QStringList {report.source});
@@ -123,13 +127,13 @@ void PageGenerate::onFileDone(const FileReport& report)
     ui->treeThumbnails->addTopLevelItem(source);
 }
 
-// The file's thumbnails came as a set; its report has them by page.
-void PageGenerate::orderByPage(const FileReport& report)
+// The file's thumbnails came as a set; its report has them by page. Answers the file's item.
+QTreeWidgetItem* PageGenerate::orderByPage(const FileReport& report)
 {
     QTreeWidget* tree = ui->treeThumbnails;
     QTreeWidgetItem* source = tree->topLevelItem(tree->topLevelItemCount() - 1);
     if (!source || source->text(0) != report.source)
-        return;
+        return nullptr;
     QHash<QString, QTreeWidgetItem*> byPath;
     for (QTreeWidgetItem* thumbnail : source->takeChildren())
         byPath.insert(thumbnail->text(0), thumbnail);
@@ -138,6 +142,7 @@ void PageGenerate::orderByPage(const FileReport& report)
             source->addChild(thumbnail);
     }
     source->addChildren(byPath.values());
+    return source;
 }
 
 // Beside the status bar's last message: how the job ended, how fast, and what it gave.

@@ -65,7 +65,7 @@ public slots:
 
 private:
     void setRunning(bool running);
-    void orderByPage(const FileReport& report);
+    QTreeWidgetItem* orderByPage(const FileReport& report);
     JobOutcome showOutcome(ThumbEngine::ThumbStatus status);
     void showSelected();
     void openThumbnail(QTreeWidgetItem* item);

@@ -140,7 +140,8 @@ bool BatchOptions::parse(const QStringList& arguments)
         {QStringLiteral("T"), QStringLiteral("template")},
         tr("Thumbnail name without extension, with the tokens [NAME], [PAGE], [DATE], "
            "[TIME], [CDATE], [CTIME], [MDATE], [MTIME], [FOLDER], [FILESIZE] "
-           "(default thumbnail_[NAME]_[PAGE])."),
+           "(default thumbnail_[NAME]_[PAGE]). A name that another source of the run already "
+           "has gets -2, -3, ... before the extension."),
         tr("TEXT"));
     const QCommandLineOption settings(
         QStringLiteral("settings"),

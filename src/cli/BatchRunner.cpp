@@ -143,6 +143,12 @@ void BatchRunner::onTermination(int signalNumber)
 void BatchRunner::writeResult(const FileReport& report)
 {
     clearProgress();
+    for (const QString& other : report.nameClashes) {
+        writeLine(
+            stderr,
+            QFile::encodeName(QStringLiteral("miravel: ")
+                              + FileReport::describeClash(escaped(report.source), escaped(other))));
+    }
     bool written;
     if (options.json) {
         QJsonArray thumbnails;

@@ -42,7 +42,6 @@ GroupProcess::Result GroupProcess::runWithin(const QString& program, const QStri
 {
     Result result;
     GroupProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.setStandardOutputFile(QProcess::nullDevice());
     process.start(program, args, QIODevice::ReadOnly);
     if (!process.waitForStarted(-1))
@@ -54,6 +53,7 @@ GroupProcess::Result GroupProcess::runWithin(const QString& program, const QStri
         return result;
     }
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.errorOutput = process.readAllStandardError();
     return result;
 }
 

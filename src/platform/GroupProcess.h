@@ -33,6 +33,7 @@ public:
         bool started = false;
         bool timedOut = false;
         int exitCode = -1;
+        QByteArray errorOutput; // what it wrote on its standard error
     };
     // Runs program with args (no shell) and waits at most timeoutMs for it to end; on
     // time-out the whole group is killed.

@@ -85,6 +85,8 @@ ThumbEngine::ThumbEngine(const QMap<qint32, Thumbnailer*>& producers)
     qRegisterMetaType<ThumbEngine::ThumbnailFiles>("ThumbEngine::ThumbnailFiles");
     qRegisterMetaType<ThumbEngine::SigStatus>("ThumbEngine::SigStatus");
     qRegisterMetaType<FileReport>("FileReport");
+    for (Thumbnailer* producer : producers)
+        producer->setNameClaims(&claims);
 }
 
 ThumbEngine::~ThumbEngine()
@@ -185,10 +187,11 @@ void ThumbEngine::run()
             job = pendingJob;
             jobPending = false;
             currentFile.clear();
+            claims.clear();
             applySettings();
         }
 
-        QSet<QString> files;
+        QStringList files;
         if (gatherFiles(files)) {
             for (const QString& path : qAsConst(files)) {
                 if (isStopping())
@@ -213,8 +216,9 @@ void ThumbEngine::startProducer(const QString& suffix)
     }
 }
 
-bool ThumbEngine::gatherFiles(QSet<QString>& files)
+bool ThumbEngine::gatherFiles(QStringList& files)
 {
+    gathered.clear();
     for (const QString& path : qAsConst(job.paths)) {
         if (isStopping())
             return false;
@@ -233,7 +237,7 @@ bool ThumbEngine::gatherFiles(QSet<QString>& files)
     return !job.paths.isEmpty();
 }
 
-void ThumbEngine::scanFolder(const QString& folder, QSet<QString>& files)
+void ThumbEngine::scanFolder(const QString& folder, QStringList& files)
 {
     QDirIterator it(folder,
                     job.recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
@@ -257,9 +261,16 @@ void ThumbEngine::scanFolder(const QString& folder, QSet<QString>& files)
     }
 }
 
-void ThumbEngine::addFile(const QString& path, const QFileInfo& info, QSet<QString>& files)
+void ThumbEngine::addFile(const QString& path, const QFileInfo& info, QStringList& files)
 {
-    files.insert(path);
+    // One file reached twice ("a/../a/x.pdf" and "a/x.pdf", chosen and found in a chosen
+    // folder) is made once, under the path it was first reached by.
+    const QString canonical = info.canonicalFilePath();
+    const QString key = canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    if (gathered.contains(key))
+        return;
+    gathered.insert(key);
+    files << path;
     // The office starts while the files before its first document are made. An empty file is
     // no document, and neither a missing path nor a FIFO or device has a size.
     if (info.size() > 0)
@@ -301,6 +312,8 @@ void ThumbEngine::processFile(const QString& path)
         qDebug() << "ThumbEngine::run"
                  << " no producer for " << currentFile;
         report.failure = FileReport::NotSupported;
+    } else if (QFile readable(currentFile); !readable.open(QIODevice::ReadOnly)) {
+        report.failure = FileReport::NotReadable;
     }
     if (report.failure != FileReport::None) {
         emit sigFileDone(report);
@@ -313,9 +326,11 @@ void ThumbEngine::processFile(const QString& path)
     ThumbnailFiles result;
     for (auto it = report.pages.cbegin(); it != report.pages.cend(); ++it)
         result[currentFile].insert(it.value());
-    if (!result.isEmpty())
+    if (!result.isEmpty()) {
         emit sigGenerated(result);
-    else
+        report.nameClashes = claims.clashesOf(currentFile);
+    } else {
         report.failure = failure == FileReport::None ? FileReport::Unknown : failure;
+    }
     emit sigFileDone(report);
 }

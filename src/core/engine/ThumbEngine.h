@@ -2,6 +2,7 @@
 
 #include "job/FileReport.h"
 #include "job/ThumbJob.h"
+#include "output/NameClaims.h"
 #include "producers/Thumbnailer.h"
 
 #include <QHash>
@@ -70,10 +71,12 @@ private:
     void applySettings();
     // Lets the producer of files of this suffix start its slow parts, once per job.
     void startProducer(const QString& suffix);
-    bool gatherFiles(QSet<QString>& files);
-    void scanFolder(const QString& folder, QSet<QString>& files);
-    // Adds a path to the job's files; the first file of a family starts its producer.
-    void addFile(const QString& path, const QFileInfo& info, QSet<QString>& files);
+    // The job's files in the order they are reached.
+    bool gatherFiles(QStringList& files);
+    void scanFolder(const QString& folder, QStringList& files);
+    // Adds a path to the job's files unless the file is there already under another
+    // spelling; the first file of a family starts its producer.
+    void addFile(const QString& path, const QFileInfo& info, QStringList& files);
     qint32 typeForSuffix(const QString& suffix);
     void processFile(const QString& path);
     void releaseProducers();
@@ -89,6 +92,8 @@ private:
     QHash<QString, qint32> suffixCache;
     QString currentFile;
     QSet<Thumbnailer*> started; // producers told of the job in hand; worker only
+    QSet<QString> gathered; // the job's files as the file system resolves them; worker only
+    NameClaims claims; // the thumbnail names the job in hand has given out
     ThumbJob pendingJob; // handed over under mutex
     std::atomic<bool> jobPending {false}; // written under mutex, polled without it
     QStringList pendingPreparation; // under mutex; empty when none is asked for

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
 // What became of one source file of a job: the thumbnails made of it by page, or why there
 // are none.
@@ -19,15 +20,33 @@ public:
         Unknown, // the producer made nothing and told no reason
         NotFound, // the path names nothing (any more)
         NotAFile, // no regular file: a FIFO, a device, a socket
-        EmptyFile // a document of zero bytes
+        EmptyFile, // a document of zero bytes
+        NotReadable, // the system refuses to read it
+        Damaged, // damaged, or not a file of the kind its suffix says
+        PasswordProtected,
+        TooLarge, // decoding it would take more memory than a picture may
+        NoPagesInRange, // the document has no page in the chosen range
+        TimedOut, // its renderer ran past its time limit and was ended
+        OfficeUnavailable, // the office could not be started or reached
+        OfficeCannotOpen, // the office opened no document: damaged or locked by a password
+        OfficeCannotConvert, // the office failed to export its pages
+        CannotWrite, // the thumbnail file could not be written
+        RendererUnavailable, // pdftopng could not be started
+        RenderFailed, // pdftopng could not render its pages
+        WorkAreaFailed // its intermediate files could not be written
     };
 
     // A few words a user understands; empty for None.
     static QString describe(Failure failure);
+    // Tells that `source`'s thumbnails were named apart from those `other` had already got.
+    static QString describeClash(const QString& source, const QString& other);
 
     QString source; // as the job reached it, in native separators
     QMap<qint32, QString> pages; // page number (as in the source) to thumbnail path
     Failure failure = None;
+    // Sources of the job that had already got the names this file's thumbnails would have
+    // had; its own thumbnails were named apart.
+    QStringList nameClashes;
 };
 
 Q_DECLARE_METATYPE(FileReport)

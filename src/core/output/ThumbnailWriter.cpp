@@ -143,7 +143,7 @@ ThumbnailWriter::ThumbnailWriter(const QSize& box, bool keepAspectRatio)
 {
 }
 
-QImage ThumbnailWriter::load(const QString& source) const
+QImage ThumbnailWriter::load(const QString& source, FileReport::Failure& failure) const
 {
     QImageReader reader(source);
     // By content: a .dib file is a BMP with its file header, not a bare DIB.
@@ -166,8 +166,16 @@ QImage ThumbnailWriter::load(const QString& source) const
     const bool affordable = cost >= 0 && cost <= MaxDecodedBytes
         && qint64(final.width()) * final.height() * BytesPerPixel <= MaxDecodedBytes;
     QImage img;
-    if (!affordable || !reader.read(&img))
+    if (!affordable || !reader.read(&img)) {
+        const QImageReader::ImageReaderError error = reader.error();
+        if (cost >= 0 && !affordable)
+            failure = FileReport::TooLarge;
+        else if (error == QImageReader::FileNotFoundError || error == QImageReader::DeviceError)
+            failure = FileReport::NotReadable;
+        else
+            failure = FileReport::Damaged;
         return QImage();
+    }
     if (!final.isValid())
         final = img.size().scaled(box, mode);
     return img.size() == final ? img

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "job/FileReport.h"
 #include "job/ThumbSettings.h"
 
 #include <QImage>
@@ -14,8 +15,9 @@ class ThumbnailWriter
 public:
     ThumbnailWriter(const QSize& box, bool keepAspectRatio);
 
-    // The picture scaled to the box; null when it is unreadable or would not fit the budget.
-    QImage load(const QString& source) const;
+    // The picture scaled to the box; null when it is unreadable or would not fit the budget,
+    // with the reason in `failure`.
+    QImage load(const QString& source, FileReport::Failure& failure) const;
     // Writes the thumbnail in the format; formats without alpha get it composed over white.
     bool save(const QImage& thumbnail, const QString& target,
               ThumbSettings::tOutFormat format) const;

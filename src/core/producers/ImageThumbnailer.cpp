@@ -12,7 +12,7 @@ ImageThumbnailer::ImageThumbnailer()
 Thumbnailer::tThumbnailPages ImageThumbnailer::generate(QFile& file)
 {
     tThumbnailPages pages;
-    const QString target = thumbnailPath(file, 1);
+    const QString target = claimThumbnailPath(settings.outputFolderFor(file), file, 1);
     if (saveThumbnail(file.fileName(), target, settings.outputFormat))
         pages.insert(1, target);
     else

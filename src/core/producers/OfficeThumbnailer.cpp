@@ -12,6 +12,25 @@
 
 #include <optional>
 
+namespace {
+
+FileReport::Failure openFailure(OfficeAutomationError::Cause cause)
+{
+    switch (cause) {
+    case OfficeAutomationError::Cause::OfficeUnavailable:
+        return FileReport::OfficeUnavailable;
+    case OfficeAutomationError::Cause::NotFound:
+        return FileReport::NotFound;
+    case OfficeAutomationError::Cause::WrongFamily:
+        return FileReport::Damaged;
+    case OfficeAutomationError::Cause::NoDocument:
+        break;
+    }
+    return FileReport::OfficeCannotOpen;
+}
+
+} // namespace
+
 OfficeThumbnailer::OfficeThumbnailer(QSet<QString> extensions, std::shared_ptr<SharedOffice> office,
                                      Plan plan)
     : extensions(std::move(extensions))
@@ -63,14 +82,17 @@ Thumbnailer::tThumbnailPages OfficeThumbnailer::generate(QFile& file)
         try {
             const StageTimer opening("open", file.fileName());
             document = application->documents().open(source, plan.family);
-        } catch (const OfficeAutomationError&) {
+        } catch (const OfficeAutomationError& error) {
             qDebug() << " [ERROR]" << plan.generateFunction << plan.openFailed << source;
+            fail(openFailure(error.cause()));
         }
         if (document) {
             pages = plan.exportPages(*document, file, source);
             document->close();
         }
         application->quit();
+    } else {
+        fail(FileReport::OfficeUnavailable);
     }
     if (pages.isEmpty())
         qDebug() << " [ERROR]" << plan.generateFunction << "  pages.count() == 0";
@@ -94,10 +116,13 @@ Thumbnailer::tThumbnailPages OfficeThumbnailer::exportPdf(OfficeDocument& docume
         QDebug line = qDebug();
         line << " [ERROR]" << plan.generateFunction;
         failure(line, source, pdfPath);
+        fail(FileReport::OfficeCannotConvert);
         return {};
     }
-    if (!QFile::exists(pdfPath))
+    if (!QFile::exists(pdfPath)) {
+        fail(FileReport::NoPagesInRange);
         return {};
+    }
     QFile pdf(pdfPath);
     return runPdfToPng(pdf, settings.outputFolderFor(file), file, settings.pageStart - 1);
 }

@@ -31,40 +31,44 @@ bool isWhole(const QString& path, bool jpeg)
 // The office writes PNG and JPEG at the asked size; BMP it would not size, so a BMP slide
 // is written as PNG first and re-encoded. The office writes to a temporary name beside the
 // thumbnail, renamed on success, so that a failed export (a full disk) leaves no empty or
-// cut file behind.
-bool writeSlide(OfficeDocument& presentation, int slide, const QString& path,
-                const OutputFormat& format, int width, int height, const QString& exported)
+// cut file behind. Answers why it failed, or None.
+FileReport::Failure writeSlide(OfficeDocument& presentation, int slide, const QString& path,
+                               const OutputFormat& format, int width, int height,
+                               const QString& exported)
 {
     if (!presentation.exportSlide(slide, exported, format.slideMediaType, width, height).ok())
-        return false;
+        return FileReport::OfficeCannotConvert;
     const bool jpeg = format.slideMediaType == QLatin1String("image/jpeg");
     QImageReader reader(exported, jpeg ? "jpeg" : "png");
-    if (reader.size() != QSize(width, height) || !isWhole(exported, jpeg))
-        return false;
-    if (format.format != ThumbSettings::OutBmp)
-        return std::rename(QFile::encodeName(exported).constData(),
-                           QFile::encodeName(path).constData())
+    bool written = reader.size() == QSize(width, height) && isWhole(exported, jpeg);
+    if (written && format.format != ThumbSettings::OutBmp) {
+        written = std::rename(QFile::encodeName(exported).constData(),
+                              QFile::encodeName(path).constData())
             == 0;
-    const QImage image = reader.read();
-    QSaveFile bmp(path);
-    return !image.isNull() && bmp.open(QIODevice::WriteOnly) && image.save(&bmp, format.writerName)
-        && bmp.commit();
+    } else if (written) {
+        const QImage image = reader.read();
+        QSaveFile bmp(path);
+        written = !image.isNull() && bmp.open(QIODevice::WriteOnly)
+            && image.save(&bmp, format.writerName) && bmp.commit();
+    }
+    return written ? FileReport::None : FileReport::CannotWrite;
 }
 
-bool exportSlide(OfficeDocument& presentation, int slide, const QString& path,
-                 const OutputFormat& format, int width, int height)
+FileReport::Failure exportSlide(OfficeDocument& presentation, int slide, const QString& path,
+                                const OutputFormat& format, int width, int height)
 {
     // A free name, left for the office to create with the usual permissions.
     QString exported;
     {
         QTemporaryFile reserved(path + QStringLiteral(".XXXXXX"));
         if (!reserved.open())
-            return false;
+            return FileReport::CannotWrite;
         exported = reserved.fileName();
     }
-    const bool written = writeSlide(presentation, slide, path, format, width, height, exported);
+    const FileReport::Failure failure =
+        writeSlide(presentation, slide, path, format, width, height, exported);
     QFile::remove(exported);
-    return written;
+    return failure;
 }
 
 } // namespace
@@ -106,12 +110,18 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument&
     const StageTimer stage("export", file.fileName());
     tThumbnailPages pages;
     const OutputFormat& format = OutputFormat::of(settings.outputFormat);
-    if (presentation.slideCount().value <= 0 || settings.pageStart > settings.pageEnd)
+    if (presentation.slideCount().value <= 0 || settings.pageStart > settings.pageEnd) {
+        fail(FileReport::NoPagesInRange);
         return pages;
+    }
     for (qint32 i = settings.pageStart; i <= settings.pageEnd; ++i) {
-        if (i > presentation.slideCount().value)
+        if (i > presentation.slideCount().value) {
+            if (pages.isEmpty())
+                fail(FileReport::NoPagesInRange);
             break;
-        const QString imagePath = QDir::toNativeSeparators(thumbnailPath(file, i));
+        }
+        const QString imagePath =
+            QDir::toNativeSeparators(claimThumbnailPath(settings.outputFolderFor(file), file, i));
         if (i < 1) {
             qDebug() << " [ERROR]"
                      << "PowerPointThumbnailer::generate"
@@ -119,13 +129,17 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument&
             continue;
         }
         const QSize size = slideImageSize(presentation, i);
-        if (!size.isEmpty()
-            && exportSlide(presentation, i, imagePath, format, size.width(), size.height()))
+        const FileReport::Failure failure = size.isEmpty()
+            ? FileReport::OfficeCannotConvert
+            : exportSlide(presentation, i, imagePath, format, size.width(), size.height());
+        if (failure == FileReport::None) {
             pages.insert(i, imagePath);
-        else
+        } else {
             qDebug() << " [ERROR]"
                      << "PowerPointThumbnailer::generate"
                      << "ppSlide->Export to" << imagePath;
+            fail(failure);
+        }
     }
     return pages;
 }

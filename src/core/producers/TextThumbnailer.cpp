@@ -51,6 +51,7 @@ Thumbnailer::tThumbnailPages TextThumbnailer::generate(QFile& file)
         qDebug() << " [ERROR] "
                  << "TextThumbnailer::generate"
                  << "  file.open(QIODevice::ReadOnly)  " << file.fileName();
+        fail(FileReport::NotReadable);
     } else {
         textDocument->setPlainText(decodeText(file.read(MaxTextBytes)));
         file.close();
@@ -66,6 +67,7 @@ Thumbnailer::tThumbnailPages TextThumbnailer::generate(QFile& file)
             qDebug() << " [ERROR] "
                      << "TextThumbnailer::generate"
                      << "  !pdfFile.exists() " << pdfPath;
+            fail(FileReport::WorkAreaFailed);
         } else {
             pages = runPdfToPng(pdfFile, settings.outputFolderFor(file), file);
         }

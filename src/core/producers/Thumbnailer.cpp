@@ -1,6 +1,7 @@
 #include "producers/Thumbnailer.h"
 
 #include "GroupProcess.h"
+#include "output/NameClaims.h"
 #include "output/NameTemplate.h"
 #include "output/OutputFormat.h"
 #include "output/ThumbnailWriter.h"
@@ -13,8 +14,6 @@
 #include <QThreadPool>
 #include <QVector>
 
-#include <utility>
-
 namespace {
 
 QString quotedCommand(const QString& program, const QStringList& args)
@@ -23,6 +22,25 @@ QString quotedCommand(const QString& program, const QStringList& args)
     for (const QString& arg : args)
         line += QLatin1Char(' ') + arg;
     return line;
+}
+
+// Why pdftopng made no page image, by the exit status it documents.
+FileReport::Failure pdf2PngFailure(int exitCode)
+{
+    switch (exitCode) {
+    case 0:
+        return FileReport::None;
+    case 3:
+        return FileReport::NotReadable;
+    case 4:
+        return FileReport::Damaged;
+    case 5:
+        return FileReport::PasswordProtected;
+    case 6:
+        return FileReport::WorkAreaFailed;
+    default: // 1, or a crash
+        return FileReport::RenderFailed;
+    }
 }
 
 } // namespace
@@ -36,13 +54,24 @@ Thumbnailer::~Thumbnailer() = default;
 
 FileReport::Failure Thumbnailer::takeFailure()
 {
-    return std::exchange(failure, FileReport::None);
+    return failure.exchange(FileReport::None);
 }
 
 void Thumbnailer::fail(FileReport::Failure reason)
 {
-    if (failure == FileReport::None)
-        failure = reason;
+    FileReport::Failure none = FileReport::None;
+    failure.compare_exchange_strong(none, reason);
+}
+
+void Thumbnailer::setNameClaims(NameClaims* claims)
+{
+    nameClaims = claims;
+}
+
+QString Thumbnailer::claimThumbnailPath(const QString& folder, const QFile& source, qint32 page)
+{
+    const QString path = thumbnailPath(folder, source, page);
+    return nameClaims ? nameClaims->claim(path, source.fileName()) : path;
 }
 
 void Thumbnailer::setSettings(ThumbSettings s)
@@ -64,13 +93,17 @@ bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
                                 ThumbSettings::tOutFormat format)
 {
     const ThumbnailWriter writer(QSize(settings.width, settings.height), settings.keepAspectRatio);
-    const QImage thumbnail = writer.load(source);
+    FileReport::Failure unread = FileReport::None;
+    const QImage thumbnail = writer.load(source, unread);
     if (thumbnail.isNull()) {
         qDebug() << " [ERROR] "
                  << "Thumbnailer::saveThumbnail"
                  << " img.isNull()  " << source;
+        fail(unread);
     } else if (writer.save(thumbnail, target, format)) {
         return true;
+    } else {
+        fail(FileReport::CannotWrite);
     }
     qDebug() << " [ERROR] "
              << "Thumbnailer::saveThumbnail"
@@ -132,6 +165,8 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
             qDebug() << " [ERROR] "
                      << "Thumbnailer::runPdfToPng"
                      << "  tempPages.count() == 0  " << pdf.fileName();
+            // Unless pdftopng told otherwise: the range lies past the document's end.
+            fail(FileReport::NoPagesInRange);
         }
         QFile& source = namingSource.exists() ? namingSource : pdf;
         const QString folder =
@@ -147,7 +182,7 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
         QSet<QString> paths;
         for (auto it = tempPages.cbegin(); it != tempPages.cend(); ++it) {
             const qint32 page = it.key() + pageOffset;
-            const QString path = thumbnailPath(folder, source, page);
+            const QString path = claimThumbnailPath(folder, source, page);
             thumbnails.append({page, it.value(), path, false});
             paths.insert(path);
         }
@@ -196,14 +231,24 @@ bool Thumbnailer::executePdf2Png(QString firstPage, QString lastPage, const QStr
                  << "Thumbnailer::executePdf2Png"
                  << " CreateProcess  "
                  << "agr = " << quotedCommand(pdf2PngPath, args);
+        fail(FileReport::RendererUnavailable);
         return false;
     }
     if (run.timedOut) {
         qDebug() << " [ERROR] "
                  << "Thumbnailer::executePdf2Png"
                  << " time-out, killed  " << quotedCommand(pdf2PngPath, args);
+        fail(FileReport::TimedOut);
         return false;
     }
+    // What the tool says goes to the error log, not to the user's terminal.
+    for (const QByteArray& line : run.errorOutput.split('\n')) {
+        if (!line.isEmpty())
+            qDebug().noquote() << QString::fromLocal8Bit(line);
+    }
+    const FileReport::Failure reason = pdf2PngFailure(run.exitCode);
+    if (reason != FileReport::None)
+        fail(reason);
     return true;
 }
 

@@ -9,6 +9,10 @@
 #include <QSet>
 #include <QString>
 
+#include <atomic>
+
+class NameClaims;
+
 // Abstract producer: turns one source file into thumbnails. Holds what every producer
 // shares: settings, the pdftopng location, output naming, PDF rendering and saving.
 class Thumbnailer : public QObject
@@ -41,6 +45,9 @@ public:
 
     void setSettings(ThumbSettings s);
     void setPdf2PngPath(const QString& path);
+    // The running job's record of the thumbnail names given out, so that no source's
+    // thumbnail replaces another's; without one, names are used as they come.
+    void setNameClaims(NameClaims* claims);
 
     // Loads `source`, scales it to the settings' box and writes it to `target`.
     bool saveThumbnail(const QString& source, const QString& target,
@@ -79,7 +86,11 @@ public:
 
 protected:
     // Records why the file in hand gives no thumbnail; the first reason found stands.
+    // Thread-safe: pages are saved on several threads.
     void fail(FileReport::Failure reason);
+    // thumbnailPath(), claimed for `source` in the job's record: another name when another
+    // source of the job already has that one.
+    QString claimThumbnailPath(const QString& folder, const QFile& source, qint32 page);
 
     ThumbSettings settings;
     QString pdf2PngPath;
@@ -87,5 +98,6 @@ protected:
 
 private:
     int childTimeoutMs = 0;
-    FileReport::Failure failure = FileReport::None;
+    NameClaims* nameClaims = nullptr;
+    std::atomic<FileReport::Failure> failure {FileReport::None};
 };

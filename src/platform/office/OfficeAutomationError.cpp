@@ -1,8 +1,14 @@
 #include "OfficeAutomationError.h"
 
-OfficeAutomationError::OfficeAutomationError(const QString& message)
+OfficeAutomationError::OfficeAutomationError(Cause cause, const QString& message)
     : std::runtime_error(message.toStdString())
+    , why(cause)
 {
+}
+
+OfficeAutomationError::Cause OfficeAutomationError::cause() const
+{
+    return why;
 }
 
 QString OfficeAutomationError::message() const

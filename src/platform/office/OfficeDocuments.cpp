@@ -91,12 +91,15 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
 {
     const std::shared_ptr<OfficeSessionPrivate> office = session.lock();
     if (!office)
-        throw OfficeAutomationError(QStringLiteral("The office session has ended"));
+        throw OfficeAutomationError(OfficeAutomationError::Cause::OfficeUnavailable,
+                                    QStringLiteral("The office session has ended"));
     if (!QFileInfo(path).isFile())
-        throw OfficeAutomationError(QStringLiteral("No such file: ") + path);
+        throw OfficeAutomationError(OfficeAutomationError::Cause::NotFound,
+                                    QStringLiteral("No such file: ") + path);
     const OfficeResult<bool> running = office->ensureRunning();
     if (!running.ok())
-        throw OfficeAutomationError(QStringLiteral("The office is not running: ") + running.error);
+        throw OfficeAutomationError(OfficeAutomationError::Cause::OfficeUnavailable,
+                                    QStringLiteral("The office is not running: ") + running.error);
 
     const rtl::OUString url = fileUrl(path);
     struct Loaded
@@ -127,10 +130,11 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
             return result;
         });
     if (!result.ok())
-        throw OfficeAutomationError(result.error);
+        throw OfficeAutomationError(OfficeAutomationError::Cause::NoDocument, result.error);
     const Loaded& loaded = result.value;
     if (!loaded.component.is())
-        throw OfficeAutomationError(QStringLiteral("The office gave no document for ") + path);
+        throw OfficeAutomationError(OfficeAutomationError::Cause::NoDocument,
+                                    QStringLiteral("The office gave no document for ") + path);
     const auto document = std::make_shared<OfficeDocumentPrivate>();
     document->component = loaded.component;
     document->kind = loaded.identity.kind;
@@ -139,10 +143,11 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
     ++office->documentsLoaded;
     if (family && (document->kind != *family || isPlainTextImport(loaded.filter))) {
         document->close(session);
-        throw OfficeAutomationError(path
-                                    + QStringLiteral(" is not a document of its family "
-                                                     "(read with the filter \"%1\")")
-                                          .arg(loaded.filter));
+        throw OfficeAutomationError(OfficeAutomationError::Cause::WrongFamily,
+                                    path
+                                        + QStringLiteral(" is not a document of its family "
+                                                         "(read with the filter \"%1\")")
+                                              .arg(loaded.filter));
     }
 
     opened.erase(std::remove_if(opened.begin(), opened.end(),
