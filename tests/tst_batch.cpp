@@ -83,6 +83,9 @@ private slots:
                            "{d}/clash/three.png\t1\t{d}/out/thumbnail_three_1-3.png", "{d}/clash/three.txt\t1\t{d}/out/thumbnail_three_1-2.png"}
             << QStringList{"miravel: the thumbnails of {d}/clash/three.txt would have replaced those of {d}/clash/three.pdf",
                            "miravel: the thumbnails of {d}/clash/three.png would have replaced those of {d}/clash/three.txt"} << "home";
+        QTest::addRow("--verbose adds the error log, pdftopng's lines included")
+            << QStringList{"--verbose", "-o", "{d}/out", "{d}/bad/broken.pdf"} << QByteArray() << 1 << QStringList{"{d}/bad/broken.pdf"}
+            << QStringList{" [ERROR] ", "pdftopng: cannot open {d}/bad/broken.pdf", "{d}/bad/broken.pdf: damaged"} << "home";
         QTest::addRow("a FIFO and a missing file among good ones: both listed, the rest made, 1")
             << QStringList{"-o", "{d}/out", "{d}/in/pic.png", "{d}/odd/fifo.png", "{d}/gone.png"} << QByteArray() << 1
             << QStringList{"{d}/gone.png", "{d}/in/pic.png\t1\t{d}/out/thumbnail_pic_1.png", "{d}/odd/fifo.png"}
@@ -123,6 +126,9 @@ private slots:
         const QString standardError = QString::fromUtf8(process.readAllStandardError());
         QVERIFY(!standardError.contains('\r')); // no progress line off a terminal
         QVERIFY2(std::all_of(errors.cbegin(), errors.cend(), [&](const QString& e) { return standardError.contains(e); }), qPrintable(standardError));
+        if (errors.isEmpty()) // nothing but its own lines, no toolkit warning (XDG_RUNTIME_DIR is unset)
+            QCOMPARE(standardError, QString());
+        QCOMPARE(standardError.contains(QRegularExpression(" \\[ERROR\\] |pdftopng:")), args.contains("--verbose"));
         QStringList printed, thumbnails;
         for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
             if (line.isEmpty())
@@ -200,6 +206,34 @@ private slots:
             QVERIFY(next.waitForFinished(60000) && !QDir(area).exists());
         }
     }
+    // The program's own command line, without a display.
+    void ownCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // how standard output begins
+        QTest::addColumn<int>("errorLines");
+        QTest::addRow("--help names --batch") << QStringList{"x", "--help"} << 0 << "Usage: miravel [PATH...]\n       miravel --batch [options] PATH..." << 0;
+        QTest::addRow("--version") << QStringList{"--version"} << 0 << "Miravel 1." << 0;
+        QTest::addRow("the window without a display: said in one line, 2") << QStringList{dir.path()} << 2 << "" << 1;
+    }
+    void ownCommandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QFETCH(int, errorLines);
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            qunsetenv(name);
+        QProcess process;
+        start(process, args);
+        qputenv("QT_QPA_PLATFORM", platform);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), exitCode);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()).left(output.size()), output);
+        QCOMPARE(process.readAllStandardError().count('\n'), errorLines);
+    }
     // Window mode, unknown arguments, SIGTERM from outside: it closes, saves its settings, exits 0.
     void windowEndsOnSigterm()
     {
@@ -226,6 +260,7 @@ private:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), path(home));
         env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         // The office profile goes under the test's folder, where findGroup finds it.
         env.insert(QStringLiteral("TMPDIR"), path("tmp"));
         process.setProcessEnvironment(env);

@@ -46,15 +46,6 @@ QString escaped(const QString& name)
     return text;
 }
 
-QtMessageHandler defaultHandler = nullptr;
-
-// The producers' error log is debug output: kept off the terminal unless asked for.
-void dropDebugOutput(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        defaultHandler(type, context, message);
-}
-
 } // namespace
 
 BatchRunner::BatchRunner(const BatchOptions& options, QObject* parent)
@@ -76,8 +67,6 @@ BatchRunner::~BatchRunner() = default;
 
 int BatchRunner::run()
 {
-    if (!options.verbose)
-        defaultHandler = qInstallMessageHandler(dropDebugOutput);
     const QString appFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     engine.setPdf2PngPath(QDir::toNativeSeparators(appFolder + Names::Pdf2PngTool));
     engine.start(QThread::InheritPriority);
