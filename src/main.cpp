@@ -2,6 +2,7 @@
 #include "BatchOptions.h"
 #include "BatchRunner.h"
 #include "BuildSettings.h"
+#include "FileNameCodec.h"
 #include "MainWindow.h"
 #include "TerminationSignals.h"
 #include "job/Names.h"
@@ -80,6 +81,8 @@ void refuseWithoutDisplay(QtMsgType type, const QMessageLogContext&, const QStri
 
 int main(int argc, char* argv[])
 {
+    // Before anything reads a file name or an argument: any name is then taken as it is.
+    FileNameCodec::installForLocale();
     if (BatchOptions::isRequested(argc, argv))
         return runBatch(argc, argv);
     if (answeredBeforeWindow(argc, argv))

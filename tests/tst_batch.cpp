@@ -3,6 +3,7 @@
 #include <QPdfWriter>
 #include <QtTest>
 
+#include "FileNameCodec.h"
 #include "TestSupport.h"
 
 #include <csignal>
@@ -26,12 +27,15 @@ private slots:
     {
         // Orphans come here rather than to init, which would end a stopped group of them at once.
         QVERIFY(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0);
-        for (const char* sub : {"in", "bad", "odd", "slow", "tmp", "clash", "home/.config/Tessarine", "badhome/.local/share"})
+        FileNameCodec::installForLocale(); // names as bytes, here as in the program
+        Latin1Name = QFile::decodeName("latin1 \xe9t\xe9");
+        for (const char* sub : {"in", "bad", "odd", "slow", "tmp", "clash", "latin", "home/.config/Tessarine", "badhome/.local/share"})
             QVERIFY(QDir(dir.path()).mkpath(QLatin1String(sub)));
         QImage picture(100, 80, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
         for (const char* name : {"in/pic.png", "odd/-a b.png", "odd/it's \"ünï\".png", "odd/e\x1b[31m\t\n\\\xc2\x9b.png", "clash/three.png"})
             QVERIFY(picture.save(path(QString::fromUtf8(name)), "PNG"));
+        QVERIFY(picture.save(path("latin/" + Latin1Name + ".png"), "PNG"));
         QVERIFY(!writeFile(path("clash/three.txt"), "Three.").isEmpty());
         QVERIFY(::mkfifo(qPrintable(path("odd/fifo.png")), 0600) == 0 && !writeFile(path("badhome/.local/share/miravel"), "no folder").isEmpty());
         QPdfWriter pdf(path("in/doc.pdf")), big(path("big.pdf")), three(path("clash/three.pdf"));
@@ -77,6 +81,10 @@ private slots:
                            "{d}/odd/-a b.png\t1\t{d}/out/thumbnail_-a b_1.png",
                            "{d}/odd/it's \"ünï\".png\t1\t{d}/out/thumbnail_it's \"ünï\"_1.png"}
             << QStringList{"{d}/bad/broken.pdf: damaged, or not a file of its kind"} << "home";
+        QTest::addRow("a name not valid UTF-8 in a folder, as an argument and in a NUL list: one file, named from its bytes, valid JSON")
+            << QStringList{"--json", "--null", "--files-from", "-", "-o", "{d}/out", "{d}/latin", "{d}/latin/" + Latin1Name + ".png"}
+            << QFile::encodeName(path("latin/" + Latin1Name + ".png")) + '\0' << 0
+            << QStringList{"{d}/latin/" + Latin1Name + ".png\t1\t{d}/out/thumbnail_" + Latin1Name + "_1.png"} << QStringList() << "home";
         QTest::addRow("sources of one name: the later named apart with a warning, each made once however spelled")
             << QStringList{"-p", "1-2", "-o", "{d}/out", "{d}/clash/three.pdf", "{d}/clash/three.txt", "{d}/clash/../clash/three.pdf", "{d}/clash/three.png"} << QByteArray() << 0
             << QStringList{"{d}/clash/three.pdf\t1\t{d}/out/thumbnail_three_1.png\t2\t{d}/out/thumbnail_three_2.png",
@@ -278,6 +286,7 @@ private:
         return 0;
     }
     const QString Office = "tmp/miravel-office-", Renderer = "home/.local/share/miravel/run-";
+    QString Latin1Name; // "été" in Latin-1
     QTemporaryDir dir;
     QByteArray storedSettings;
 };

@@ -1,3 +1,4 @@
+#include "FileNameCodec.h"
 #include "output/NameClaims.h"
 #include "producers/ImageThumbnailer.h"
 
@@ -19,6 +20,8 @@ private slots:
     void thumbnailPath_data();
     void thumbnailPath();
     void nameClaims();
+    void fileNames_data();
+    void fileNames();
 
 private:
     QTemporaryDir dir;
@@ -117,4 +120,28 @@ void TestNaming::nameClaims()
     claims.clear();
     QCOMPARE(claims.claim(path, "three"), path);
     QCOMPARE(claims.clashesOf("three"), QStringList());
+}
+
+// Any byte string is a name: decoded, then encoded back to the same bytes.
+void TestNaming::fileNames_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("name");
+    // Each byte not in UTF-8 is U+EF00 + the byte.
+    QTest::addRow("UTF-8 as it is") << QByteArray("a\xc3\xa9\xe6\x97\xa5\xf0\x9f\x98\x80") << QString::fromUtf8("a\xc3\xa9\xe6\x97\xa5\xf0\x9f\x98\x80");
+    QTest::addRow("Latin-1 bytes escaped") << QByteArray("\xe9t\xe9\xff") << QString::fromUtf16(u"\uefe9t\uefe9\uefff");
+    QTest::addRow("overlong, surrogate and too high forms escaped") << QByteArray("\xc0\xaf\xe0\x80\xaf\xed\xa0\x80\xf4\x90\x80\x80")
+        << QString::fromUtf16(u"\uefc0\uefaf\uefe0\uef80\uefaf\uefed\uefa0\uef80\ueff4\uef90\uef80\uef80");
+    QTest::addRow("sequence cut short") << QByteArray("a\xe6\x97") << QString::fromUtf16(u"a\uefe6\uef97");
+    QTest::addRow("an escape's own UTF-8 escaped too") << QByteArray("\xee\xbf\xa9") << QString::fromUtf16(u"\uefee\uefbf\uefa9");
+}
+
+void TestNaming::fileNames()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, name);
+    FileNameCodec::installForLocale(); // once: then the locale's codec is no longer plain UTF-8
+    const QByteArray padded = bytes + "\x97\xa5"; // past the end, as if a cut sequence went on: never read
+    QCOMPARE(QString::fromLocal8Bit(padded.constData(), bytes.size()), name);
+    QCOMPARE(QFile::encodeName(name), bytes);
 }

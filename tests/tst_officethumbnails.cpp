@@ -1,4 +1,5 @@
 #include "producers/ExcelThumbnailer.h"
+#include "FileNameCodec.h"
 #include "TestSupport.h"
 #include "OfficeFixtures.h"
 #include "OfficeInstallation.h"
@@ -52,6 +53,8 @@ void TestOfficeThumbnails::initTestCase()
     office = std::make_shared<SharedOffice>();
     QVERIFY(OfficeFixtures::writeAll(office->session(), dir.path()));
     QVERIFY(QFile::copy(dir.filePath(QStringLiteral("book.xlsx")), dir.filePath(QStringLiteral("sheets-named.docx"))));
+    FileNameCodec::installForLocale(); // names not valid UTF-8, as the program takes them
+    QVERIFY(QFile::copy(dir.filePath("doc.docx"), dir.filePath(QFile::decodeName("l\xe9ttre.docx"))) && QFile::copy(dir.filePath("deck.pptx"), dir.filePath(QFile::decodeName("d\xe9ck.pptx"))));
     QByteArray noise(4096, '\0');
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
     for (const char* name : {"garbage.docx", "garbage.xlsx", "garbage.pptx"})
@@ -87,6 +90,8 @@ void TestOfficeThumbnails::generate_data()
     QTest::addRow("jpeg slides 2 to 5 of 3") << "deck.pptx" << 2 << 5 << jpeg << P{2, 3} << "" << 0 << QSize(120, 240) << F::None;
     QTest::addRow("bmp slide at the exact box, aspect not kept") << "deck.pptx" << 3 << 3 << bmp << P{3} << "" << 0 << QSize(120, 90) << F::None;
     QTest::addRow("first slide past the end") << "deck.pptx" << 4 << 6 << png << P{} << "" << 0 << QSize(120, 240) << F::NoPagesInRange;
+    QTest::addRow("document named in Latin-1") << QFile::decodeName("l\xe9ttre.docx") << 1 << 1 << png << P{1} << "" << 0 << QSize() << F::None;
+    QTest::addRow("presentation named in Latin-1") << QFile::decodeName("d\xe9ck.pptx") << 1 << 1 << png << P{1} << "" << 0 << QSize(120, 240) << F::None;
     QTest::addRow("slide cut short leaves no file") << "deck.pptx" << 2 << 2 << jpeg << P{} << "ppSlide->Export to" << 300 << QSize(120, 240) << F::CannotWrite;
 }
 

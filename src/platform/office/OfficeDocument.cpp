@@ -4,7 +4,9 @@
 #include "OfficeSession_p.h"
 #include "OfficeUno_p.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -16,6 +18,8 @@
 #include <com/sun/star/util/CloseVetoException.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/view/XRenderable.hpp>
+
+#include <cstdio>
 
 using namespace css;
 using OfficeUno::fileUrl;
@@ -59,6 +63,27 @@ void clearPrintAreas(const uno::Reference<lang::XComponent>& component)
     }
 }
 
+// Has `store` write under a free plain name beside `path`, then renames the file to `path`.
+template<typename T, typename Store>
+OfficeResult<T> storedUnderPlainName(const QString& path, Store store)
+{
+    QString plain;
+    {
+        QTemporaryFile reserved(QFileInfo(path).absolutePath()
+                                + QStringLiteral("/miravel-export-XXXXXX"));
+        if (!reserved.open())
+            return OfficeResult<T>::failure(QStringLiteral("No free name beside ") + path);
+        plain = reserved.fileName();
+    }
+    OfficeResult<T> result = store(plain);
+    if (result.ok() && QFileInfo(plain).isFile()
+        && std::rename(QFile::encodeName(plain).constData(), QFile::encodeName(path).constData())
+            != 0)
+        result = OfficeResult<T>::failure(QStringLiteral("Cannot rename ") + plain);
+    QFile::remove(plain);
+    return result;
+}
+
 } // namespace
 
 OfficeDocument::OfficeDocument(std::weak_ptr<OfficeSessionPrivate> session,
@@ -87,6 +112,11 @@ OfficeResult<int> OfficeDocument::exportPdf(const QString& pdfPath, int firstPag
                                             bool ignorePrintAreas)
 {
     using Result = OfficeResult<int>;
+    if (!OfficeUno::hasUtf8Name(pdfPath)) {
+        return storedUnderPlainName<int>(pdfPath, [&](const QString& plain) {
+            return exportPdf(plain, firstPage, lastPage, ignorePrintAreas);
+        });
+    }
     const std::shared_ptr<OfficeSessionPrivate> office = servingSession(session, *d);
     if (!office)
         return Result::failure(QLatin1String(NotServed));
@@ -170,6 +200,11 @@ OfficeResult<bool> OfficeDocument::exportSlide(int slideNumber, const QString& i
                                                const QString& mediaType, int width, int height)
 {
     using Result = OfficeResult<bool>;
+    if (!OfficeUno::hasUtf8Name(imagePath)) {
+        return storedUnderPlainName<bool>(imagePath, [&](const QString& plain) {
+            return exportSlide(slideNumber, plain, mediaType, width, height);
+        });
+    }
     const std::shared_ptr<OfficeSessionPrivate> office = servingSession(session, *d);
     if (!office)
         return Result::failure(QLatin1String(NotServed));

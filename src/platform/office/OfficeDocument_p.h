@@ -3,6 +3,7 @@
 #include "OfficeDocument.h"
 
 #include <QString>
+#include <QTemporaryDir>
 
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/uno/Reference.hxx>
@@ -23,4 +24,6 @@ public:
     QString pdfFilter;
     // The office process that loaded the document; its references die with it.
     quint64 generation = 0;
+    // Holds the link the document was opened through, when its own name is not valid UTF-8.
+    std::unique_ptr<QTemporaryDir> linkFolder;
 };

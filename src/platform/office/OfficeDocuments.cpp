@@ -1,5 +1,6 @@
 #include "OfficeDocuments.h"
 
+#include "OfficeArea.h"
 #include "OfficeAutomationError.h"
 #include "OfficeDocument.h"
 #include "OfficeDocument_p.h"
@@ -7,6 +8,7 @@
 #include "OfficeSession_p.h"
 #include "OfficeUno_p.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <com/sun/star/document/MacroExecMode.hpp>
@@ -101,7 +103,20 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
         throw OfficeAutomationError(OfficeAutomationError::Cause::OfficeUnavailable,
                                     QStringLiteral("The office is not running: ") + running.error);
 
-    const rtl::OUString url = fileUrl(path);
+    // The office loads a file whose name is not valid UTF-8 but cannot store from it: it goes
+    // back to the name in UTF-8. Such a file is opened through a link with a plain name.
+    std::unique_ptr<QTemporaryDir> linkFolder;
+    QString loadPath = path;
+    if (!OfficeUno::hasUtf8Name(path)) {
+        linkFolder = std::make_unique<QTemporaryDir>(OfficeArea::areaTemplate());
+        const QString suffix = QFileInfo(path).suffix();
+        loadPath = linkFolder->filePath(QStringLiteral("document.")
+                                        + (OfficeUno::hasUtf8Name(suffix) ? suffix : QString()));
+        if (!linkFolder->isValid() || !QFile::link(QFileInfo(path).absoluteFilePath(), loadPath))
+            throw OfficeAutomationError(OfficeAutomationError::Cause::NoDocument,
+                                        QStringLiteral("Cannot link to ") + path);
+    }
+    const rtl::OUString url = fileUrl(loadPath);
     struct Loaded
     {
         uno::Reference<lang::XComponent> component;
@@ -140,6 +155,7 @@ std::unique_ptr<OfficeDocument> OfficeDocuments::open(const QString& path,
     document->kind = loaded.identity.kind;
     document->pdfFilter = loaded.identity.pdfFilter;
     document->generation = office->generation;
+    document->linkFolder = std::move(linkFolder);
     ++office->documentsLoaded;
     if (family && (document->kind != *family || isPlainTextImport(loaded.filter))) {
         document->close(session);

@@ -2,6 +2,7 @@
 
 // Conversions between Qt and UNO types, for the layer's sources only.
 
+#include <QFile>
 #include <QFileInfo>
 #include <QString>
 #include <QUrl>
@@ -30,6 +31,12 @@ inline rtl::OUString fileUrl(const QString& path)
 {
     return toOUString(
         QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded));
+}
+
+// Whether the file's name on disk is valid UTF-8: the office reaches no other.
+inline bool hasUtf8Name(const QString& path)
+{
+    return QFile::encodeName(path) == path.toUtf8();
 }
 
 inline css::beans::PropertyValue property(const QString& name, const css::uno::Any& value)
