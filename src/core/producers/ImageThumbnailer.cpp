@@ -13,7 +13,8 @@ Thumbnailer::tThumbnailPages ImageThumbnailer::generate(QFile& file)
 {
     tThumbnailPages pages;
     const QString target = thumbnailPath(file, 1);
-    if (saveThumbnail(file.fileName(), target, settings.outputFormat))
+    const ThumbnailStamp stamp = ThumbnailStamp::of(file.fileName()).shaped(settings, 1);
+    if (saveThumbnail(file.fileName(), target, settings.outputFormat, stamp))
         pages.insert(1, target);
     else
         qDebug() << " [ERROR] "

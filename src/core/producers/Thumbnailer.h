@@ -2,6 +2,7 @@
 
 #include "job/FileReport.h"
 #include "job/ThumbSettings.h"
+#include "output/ThumbnailStamp.h"
 
 #include <QFile>
 #include <QMap>
@@ -45,6 +46,9 @@ public:
     // Loads `source`, scales it to the settings' box and writes it to `target`.
     bool saveThumbnail(const QString& source, const QString& target,
                        ThumbSettings::tOutFormat format);
+    // The same, the thumbnail recording what it was made from.
+    bool saveThumbnail(const QString& source, const QString& target,
+                       ThumbSettings::tOutFormat format, const ThumbnailStamp& stamp);
 
     static QString expandTemplate(const QString& nameTemplate, const QFile& file, qint32 page);
     static QString expandToken(const QString& token, const QFile& file, qint32 page);
