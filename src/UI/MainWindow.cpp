@@ -9,6 +9,7 @@
 #include "job/Names.h"
 #include "options/JobBuilder.h"
 #include "options/StoredSettings.h"
+#include "output/NameTemplate.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -280,6 +281,7 @@ void MainWindow::loadSettings()
     ui->lineOutputFolderImg->setText(options.outputFolder);
     ui->checkUserFileFolderImg->setChecked(options.useFileFolder);
     ui->templateEdit->setText(options.nameFormat);
+    ui->checkOnlyNewOrChanged->setChecked(options.update);
 }
 
 void MainWindow::saveSettings()
@@ -356,6 +358,15 @@ void MainWindow::on_btnOutputFolderImg_clicked()
     ui->lineOutputFolderImg->setText(QDir::toNativeSeparators(folder));
 }
 
+// A template that reads the clock never names a thumbnail the same way twice.
+void MainWindow::on_templateEdit_textChanged(const QString& text)
+{
+    const bool clock = NameTemplate::readsClock(text);
+    ui->checkOnlyNewOrChanged->setEnabled(!clock);
+    ui->checkOnlyNewOrChanged->setToolTip(clock ? NameTemplate::clockExcludesUpdate()
+                                                : ui->checkOnlyNewOrChanged->statusTip());
+}
+
 void MainWindow::on_checkUserFileFolderImg_stateChanged(int state)
 {
     const bool enable = state == Qt::Unchecked;
@@ -388,6 +399,7 @@ JobOptions MainWindow::jobOptions() const
     options.useFileFolder = ui->checkUserFileFolderImg->isChecked();
     options.outputFormat = outputFormat();
     options.nameFormat = ui->templateEdit->text();
+    options.update = ui->checkOnlyNewOrChanged->isChecked();
     return options;
 }
 
@@ -424,7 +436,7 @@ void MainWindow::on_btnGenerate_clicked()
 {
     if (!makeOutputFolder())
         return;
-    numFiles = processedFiles = lastPercent = 0;
+    numFiles = processedFiles = lastPercent = upToDate = passedOver = 0;
     ui->progressBar->setValue(0);
     ui->lblCurrentFile->clear();
     ui->lblOutcome->clear();
@@ -481,14 +493,26 @@ void MainWindow::onGenerated(ThumbEngine::ThumbnailFiles files)
     ui->treeThumbnails->addTopLevelItem(source);
 }
 
-// A file that gave thumbnails is listed by onGenerated; one that gave none is listed here.
+// A file that gave thumbnails is listed by onGenerated; one that gave none or was up to date
+// is listed here; Miravel's own thumbnails are only counted.
 void MainWindow::onFileDone(const FileReport& report)
 {
-    if (!report.pages.isEmpty())
+    if (report.skipped == FileReport::OwnThumbnail) {
+        ++passedOver;
+        return;
+    }
+    const bool current = report.skipped == FileReport::UpToDate;
+    if (!current && !report.pages.isEmpty())
         return;
     auto* source = new QTreeWidgetItem(QStringList {report.source});
-    source->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    source->setToolTip(0, tr("No thumbnails: %1.").arg(FileReport::describe(report.failure)));
+    if (current) {
+        ++upToDate;
+        source->setIcon(0, style()->standardIcon(QStyle::SP_DialogApplyButton));
+        source->setToolTip(0, tr("Up to date: its thumbnails were made from it as it is now."));
+    } else {
+        source->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
+        source->setToolTip(0, tr("No thumbnails: %1.").arg(FileReport::describe(report.failure)));
+    }
     ui->treeThumbnails->addTopLevelItem(source);
 }
 
@@ -501,10 +525,15 @@ void MainWindow::showOutcome(ThumbEngine::ThumbStatus status)
         thumbnails += made;
         without += made == 0 ? 1 : 0;
     }
-    const QString outcome = status == ThumbEngine::KStopped
+    QString outcome = status == ThumbEngine::KStopped
         ? tr("Stopped. Thumbnails made: %1. Files that gave none: %2.")
         : tr("Finished. Thumbnails made: %1. Files that gave none: %2.");
-    ui->lblOutcome->setText(outcome.arg(thumbnails).arg(without));
+    outcome = outcome.arg(thumbnails).arg(without - upToDate);
+    if (upToDate > 0)
+        outcome += QLatin1Char(' ') + tr("Up to date: %1.").arg(upToDate);
+    if (passedOver > 0)
+        outcome += QLatin1Char(' ') + tr("Passed over: %1.").arg(passedOver);
+    ui->lblOutcome->setText(outcome);
 }
 
 void MainWindow::onJobDone(ThumbEngine::ThumbStatus status)

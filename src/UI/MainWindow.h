@@ -61,6 +61,7 @@ private slots:
     void on_btnTemplateResetDefault_clicked();
     void on_btnOutputFolderImg_clicked();
     void on_checkUserFileFolderImg_stateChanged(int state);
+    void on_templateEdit_textChanged(const QString& text);
     void on_btnGenerate_clicked();
     void on_btnStop_clicked();
     void on_actionGo_to_File_triggered();
@@ -112,6 +113,8 @@ private:
     qint32 numFiles = 0;
     qint32 processedFiles = 0;
     qint32 lastPercent = 0;
+    qint32 upToDate = 0; // sources of the job passed over as up to date
+    qint32 passedOver = 0; // Miravel's own thumbnails among them
     PageFileTypes fileTypesPage;
     PageFilesFolders filesFoldersPage;
     QSettings appSettings;
