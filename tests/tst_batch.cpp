@@ -22,12 +22,13 @@ class TestBatch : public QObject
 private slots:
     void initTestCase()
     {
-        for (const char* sub : {"in", "bad", "odd", "slow", "tmp", "home/.config/Tessarine"})
+        for (const char* sub : {"in", "bad", "odd", "slow", "tmp", "upd", "home/.config/Tessarine"})
             QVERIFY(QDir(dir.path()).mkpath(QLatin1String(sub)));
         QImage picture(100, 80, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
         for (const char* name : {"in/pic.png", "odd/-a b.png", "odd/it's \"ünï\".png"})
             QVERIFY(picture.save(path(QString::fromUtf8(name)), "PNG"));
+        QVERIFY(picture.save(path("upd/pic.png"), "PNG"));
         QPdfWriter pdf(path("in/doc.pdf"));
         QPainter painter(&pdf);
         pdf.newPage();
@@ -119,6 +120,73 @@ private slots:
             QVERIFY2(!QImage(thumbnail).isNull(), qPrintable(thumbnail));
         QFile settings(path("home/.config/Tessarine/Miravel.conf"));
         QVERIFY(settings.open(QIODevice::ReadOnly) && settings.readAll() == storedSettings);
+    }
+    void update_data()
+    {
+        QTest::addColumn<QStringList>("args");   // of both runs, beside --update --json
+        QTest::addColumn<QStringList>("second"); // of the second run only
+        QTest::addColumn<QString>("change");     // made to upd/pic.png between the runs
+        QTest::addColumn<QStringList>("skipped"); // sources the second run passes over
+        QTest::addColumn<int>("exitCode");
+        const QStringList out{"-o", "{d}/uout"}, both{"doc.pdf", "pic.png"}, doc{"doc.pdf"};
+        QTest::addRow("unchanged") << out << QStringList() << "" << both << 0;
+        QTest::addRow("jpeg unchanged") << out + QStringList{"-F", "jpg"} << QStringList() << "" << both << 0;
+        QTest::addRow("changed time") << out << QStringList() << "touch" << doc << 0;
+        QTest::addRow("changed size, same time") << out << QStringList() << "grow" << doc << 0;
+        QTest::addRow("changed settings") << out << QStringList{"--keep-aspect", "pictures=off"} << "" << doc << 0;
+        QTest::addRow("changed page range") << out << QStringList{"--pages", "pdf=1-2"} << "" << QStringList{"pic.png"} << 0;
+        QTest::addRow("missing thumbnail") << out << QStringList() << "remove" << doc << 0;
+        QTest::addRow("bmp newer than its source") << out + QStringList{"-F", "bmp"} << QStringList() << "" << both << 0;
+        QTest::addRow("bmp older than its source") << out + QStringList{"-F", "bmp"} << QStringList() << "touch" << doc << 0;
+        QTest::addRow("time token refused") << out << QStringList{"-T", "[NAME]_[Time]"} << "" << QStringList() << 2;
+        QTest::addRow("miravel thumbnails beside their sources passed over") << QStringList{"-b"} << QStringList() << ""
+            << QStringList{"doc.pdf", "pic.png", "thumbnail_doc_1.png", "thumbnail_pic_1.png"} << 0;
+    }
+    // The same command twice: the second run passes over what is up to date, and Miravel's own thumbnails.
+    void update()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, second);
+        QFETCH(QString, change);
+        QFETCH(QStringList, skipped);
+        QFETCH(int, exitCode);
+        QVERIFY(QDir(path("uout")).removeRecursively());
+        QFile::copy(path("in/doc.pdf"), path("upd/doc.pdf")); // once written whole
+        for (const QString& name : QDir(path("upd")).entryList({"thumbnail_*"}))
+            QVERIFY(QFile::remove(path("upd/" + name)));
+        args = QStringList{"--batch", "--update", "--json"} + args.replaceInStrings("{d}", dir.path()) + QStringList{path("upd")};
+        QFile pic(path("upd/pic.png"));
+        QVERIFY(pic.open(QIODevice::ReadWrite) && pic.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        QProcess process;
+        for (int run = 0; run < 2; ++run) {
+            start(process, run ? args + second : args);
+            QVERIFY(process.waitForFinished(60000));
+            QCOMPARE(process.exitCode(), run ? exitCode : 0);
+            const QDateTime modified = pic.fileTime(QFileDevice::FileModificationTime);
+            if (run)
+                break;
+            if (change == "grow") // same time
+                QVERIFY(pic.seek(pic.size()) && pic.write("x") == 1 && pic.flush() && pic.setFileTime(modified, QFileDevice::FileModificationTime));
+            else if (change == "touch") // after the thumbnail
+                QVERIFY(pic.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime));
+            else if (change == "remove")
+                QVERIFY(QFile::remove(path("uout/thumbnail_pic_1.png")));
+        }
+        QStringList passed;
+        int upToDate = 0;
+        for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            const bool own = object["reason"] == "a thumbnail made by Miravel";
+            if (object["skipped"].toBool())
+                passed << QFileInfo(object["source"].toString()).fileName();
+            upToDate += object["skipped"].toBool() && !own;
+            // Up to date: listed with the thumbnails of before; own thumbnails with none.
+            QVERIFY(line.isEmpty() || object["thumbnails"].toArray().isEmpty() == own);
+        }
+        passed.sort();
+        QCOMPARE(passed, skipped);
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(errors.contains(exitCode ? QString("[DATE] or [TIME]") : QString("Up to date: %1\n").arg(upToDate)), qPrintable(errors));
     }
     void interrupt_data()
     {

@@ -124,6 +124,11 @@ void TestOfficeThumbnails::generate()
         QCOMPARE(reader.format(), extension == QLatin1String("jpg") ? QByteArray("jpeg") : extension.toLatin1());
         if (suffix == QLatin1String("pptx")) // the box itself, whatever the aspect option
             QCOMPARE(reader.size(), QSize(120, 90));
+        // Made from the document itself, page by page; BMP has no room to say so.
+        const QImage made = reader.read();
+        const bool bmp = format == ThumbSettings::OutBmp;
+        QCOMPARE(made.text("Thumb::URI"), bmp ? QString() : QUrl::fromLocalFile(source.fileName()).toString(QUrl::FullyEncoded));
+        QCOMPARE(made.text("X-Miravel::Settings"), bmp ? QString() : QString("size=120x90 aspect=keep format=%1 pages=%2-%3 page=%4").arg(extension).arg(first).arg(last).arg(page));
     }
     QCOMPARE(QDir(out).entryList(QDir::Files), thumbnails);
     const QStringList errors = log.errors(); // when nothing is made: the failure line, then the empty result
