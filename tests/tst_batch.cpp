@@ -66,6 +66,10 @@ private slots:
             << QStringList{"{d}/bad/broken.pdf",
                            "{d}/odd/-a b.png\t1\t{d}/out/thumbnail_-a b_1.png",
                            "{d}/odd/it's \"ünï\".png\t1\t{d}/out/thumbnail_it's \"ünï\"_1.png"};
+        QTest::addRow("shard beyond the count gives 2")
+            << QStringList{"--shard", "4/3", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList();
+        QTest::addRow("shard 0 gives 2")
+            << QStringList{"--shard", "0/3", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList();
         QTest::addRow("size out of range gives 2")
             << QStringList{"--size", "5x5", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList();
         QTest::addRow("output below a file gives 2")
@@ -130,6 +134,7 @@ private slots:
         QTest::addColumn<int>("exitCode");
         const QStringList out{"-o", "{d}/uout"}, both{"doc.pdf", "pic.png"}, doc{"doc.pdf"};
         QTest::addRow("unchanged") << out << QStringList() << "" << both << 0;
+        QTest::addRow("unchanged, without --update: all made") << out << QStringList() << "plain" << QStringList() << 0;
         QTest::addRow("jpeg unchanged") << out + QStringList{"-F", "jpg"} << QStringList() << "" << both << 0;
         QTest::addRow("changed time") << out << QStringList() << "touch" << doc << 0;
         QTest::addRow("changed size, same time") << out << QStringList() << "grow" << doc << 0;
@@ -154,12 +159,12 @@ private slots:
         QFile::copy(path("in/doc.pdf"), path("upd/doc.pdf")); // once written whole
         for (const QString& name : QDir(path("upd")).entryList({"thumbnail_*"}))
             QVERIFY(QFile::remove(path("upd/" + name)));
-        args = QStringList{"--batch", "--update", "--json"} + args.replaceInStrings("{d}", dir.path()) + QStringList{path("upd")};
+        args = QStringList{"--update", "--batch", "--json"} + args.replaceInStrings("{d}", dir.path()) + QStringList{path("upd")};
         QFile pic(path("upd/pic.png"));
         QVERIFY(pic.open(QIODevice::ReadWrite) && pic.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
         QProcess process;
         for (int run = 0; run < 2; ++run) {
-            start(process, run ? args + second : args);
+            start(process, run ? args.mid(change == "plain" ? 1 : 0) + second : args);
             QVERIFY(process.waitForFinished(60000));
             QCOMPARE(process.exitCode(), run ? exitCode : 0);
             const QDateTime modified = pic.fileTime(QFileDevice::FileModificationTime);
@@ -186,7 +191,9 @@ private slots:
         passed.sort();
         QCOMPARE(passed, skipped);
         const QString errors = QString::fromUtf8(process.readAllStandardError());
-        QVERIFY2(errors.contains(exitCode ? QString("[DATE] or [TIME]") : QString("Up to date: %1\n").arg(upToDate)), qPrintable(errors));
+        const QString expected = exitCode ? "[DATE] or [TIME]" : change == "plain" ? "" : QString("Up to date: %1\n").arg(upToDate);
+        QVERIFY2(errors.contains(expected) && errors.contains("Up to date") == (!exitCode && change != "plain")
+                 && errors.contains("passed over 2 thumbnail(s) made by Miravel") == (passed.size() > upToDate), qPrintable(errors));
     }
     void interrupt_data()
     {

@@ -442,6 +442,11 @@ private slots:
         // A template that names by the clock leaves nothing to compare with.
         get<QLineEdit>("templateEdit")->setText(QStringLiteral("[NAME]_[date]"));
         QVERIFY(!get("checkOnlyNewOrChanged")->isEnabled() && get("checkOnlyNewOrChanged")->toolTip().contains(QStringLiteral("[DATE] or [TIME]")));
+        for (int run = 0; run < 2; ++run) { // all made anew, though ticked
+            QTest::mouseClick(get<QAbstractButton>("btnGenerate"), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(get("btnGenerate")->isEnabled(), 60000);
+        }
+        QVERIFY(get<QLabel>("lblOutcome")->text().endsWith(QStringLiteral("Files that gave none: 1. Passed over: 1.")));
     }
 
 private:

@@ -174,22 +174,19 @@ ThumbnailStamp ThumbnailStamp::read(const QString& path)
 
 bool ThumbnailStamp::isOwn() const
 {
-    return software == Names::Product || software.startsWith(Names::Product + QLatin1Char(' '));
+    return software.section(QLatin1Char(' '), 0, 0) == Names::Product;
 }
 
 bool ThumbnailStamp::matches(const ThumbnailStamp& made) const
 {
-    return made.isOwn() && made.uri == uri && made.mtime == mtime && made.size == size
-        && made.settings == settings;
+    return made.uri == uri && made.mtime == mtime && made.size == size && made.settings == settings;
 }
 
 QByteArray ThumbnailStamp::addTo(QByteArray encoded) const
 {
-    if (uri.isEmpty())
-        return encoded;
     QByteArray added;
     int at = -1;
-    if (encoded.startsWith(PngSignature) && encoded.mid(12, 4) == "IHDR") {
+    if (encoded.startsWith(PngSignature)) {
         at = PngHeaderEnd;
         for (const auto& [key, value] : keys(*this))
             added += pngTextChunk(key, value);
@@ -202,9 +199,9 @@ QByteArray ThumbnailStamp::addTo(QByteArray encoded) const
         for (const auto& [key, value] : keys(*this))
             added += jpegComment(key, value);
     }
-    if (at < 0 || at > encoded.size())
+    if (at < 0)
         return encoded;
-    return encoded.insert(at, added);
+    return encoded.insert(qMin(at, encoded.size()), added);
 }
 
 bool ThumbnailStamp::addToFile(const QString& path) const

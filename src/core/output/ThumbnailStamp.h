@@ -33,8 +33,8 @@ struct ThumbnailStamp
 
     // Whether the keys say that this program made the picture.
     bool isOwn() const;
-    // Whether `made`, read from a thumbnail, says it was made by this program from this
-    // source as it is now, with these settings.
+    // Whether `made`, read from a thumbnail, says it was made from this source as it is
+    // now, with these settings.
     bool matches(const ThumbnailStamp& made) const;
 
     // An encoded PNG or JPEG with the keys added before its picture data; other data as

@@ -20,7 +20,7 @@ public:
     // Writes the thumbnail in the format, with the stamp's keys where the format has room
     // for them; formats without alpha get it composed over white.
     bool save(const QImage& thumbnail, const QString& target, ThumbSettings::tOutFormat format,
-              const ThumbnailStamp& stamp = ThumbnailStamp()) const;
+              const ThumbnailStamp& stamp) const;
 
 private:
     const QSize box;

@@ -13,8 +13,7 @@ Thumbnailer::tThumbnailPages ImageThumbnailer::generate(QFile& file)
 {
     tThumbnailPages pages;
     const QString target = thumbnailPath(file, 1);
-    const ThumbnailStamp stamp = ThumbnailStamp::of(file.fileName()).shaped(settings, 1);
-    if (saveThumbnail(file.fileName(), target, settings.outputFormat, stamp))
+    if (saveThumbnail(file.fileName(), target, settings.outputFormat))
         pages.insert(1, target);
     else
         qDebug() << " [ERROR] "

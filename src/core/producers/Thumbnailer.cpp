@@ -63,7 +63,7 @@ void Thumbnailer::setChildTimeoutMs(int ms)
 bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
                                 ThumbSettings::tOutFormat format)
 {
-    return saveThumbnail(source, target, format, ThumbnailStamp());
+    return saveThumbnail(source, target, format, ThumbnailStamp::of(source).shaped(settings, 1));
 }
 
 bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,

@@ -43,10 +43,11 @@ public:
     void setSettings(ThumbSettings s);
     void setPdf2PngPath(const QString& path);
 
-    // Loads `source`, scales it to the settings' box and writes it to `target`.
+    // Loads `source`, scales it to the settings' box and writes it to `target`, which
+    // records that it was made from `source`.
     bool saveThumbnail(const QString& source, const QString& target,
                        ThumbSettings::tOutFormat format);
-    // The same, the thumbnail recording what it was made from.
+    // The same for an intermediate image (a rendered page): `stamp` names the real source.
     bool saveThumbnail(const QString& source, const QString& target,
                        ThumbSettings::tOutFormat format, const ThumbnailStamp& stamp);
 
