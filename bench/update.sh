@@ -6,8 +6,8 @@
 # the same command with --update over the thumbnails it made: with nothing changed, and after
 # 10 % of the photos were touched (a new modification time before each run). The first run is
 # timed with --update too, on an empty folder, for what the check costs a run that finds no
-# thumbnail. Each timing takes one warm-up and MIRAVEL_BENCH_RUNS (3) timed runs; the best wall
-# time counts. CORPUS_FOLDER is filled with the photos (about 7 GB, written by
+# thumbnail; the two first runs take turns. Each timing takes one warm-up and
+# MIRAVEL_BENCH_RUNS (3) timed runs; the best wall time counts. CORPUS_FOLDER is filled with the photos (about 7 GB, written by
 # miravel-benchgen) when it holds none yet, so a second run can reuse it; without it they go to
 # a temporary folder. Builds miravel and miravel-benchgen in MIRAVEL_BUILD_DIR (default
 # <repo>/build).
@@ -75,8 +75,23 @@ epoch=$(date +%s)
 echo "Corpus: $count JPEG files in $corpus ($(du -sh "$corpus" | cut -f1)); load: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 out=$WORK/out
-first_update=$(best_time first-update "$out/first" run_miravel "$out/first" --update)
-first=$(best_time first "$out/first" run_miravel "$out/first")
+# The two first runs take turns, so that other work on the machine weighs on both alike.
+: >"$WORK/first.log"
+: >"$WORK/first.times"
+: >"$WORK/first-update.log"
+: >"$WORK/first-update.times"
+for ((run = 0; run <= RUNS; run++)); do
+    for name in first-update first; do
+        rm -rf "$out/first"
+        mkdir -p "$out/first"
+        option=()
+        [[ $name == first ]] || option=(--update)
+        t=$(elapsed "$WORK/$name.log" run_miravel "$out/first" "${option[@]}")
+        ((run == 0)) || echo "$t" >>"$WORK/$name.times"
+    done
+done
+first=$(sort -n "$WORK/first.times" | head -n 1 | cut -d' ' -f1)
+first_update=$(sort -n "$WORK/first-update.times" | head -n 1 | cut -d' ' -f1)
 made=$(count_files "$out/first" '*.png')
 if ((made != count)); then
     echo "the first run made $made thumbnails of $count photos; see its log:" >&2
