@@ -51,3 +51,16 @@ QString FileReport::describeClash(const QString& source, const QString& other)
               "before the extension")
         .arg(source, other);
 }
+
+QString FileReport::describe(Skip skip)
+{
+    switch (skip) {
+    case NotSkipped:
+        break;
+    case UpToDate:
+        return tr("up to date");
+    case OwnThumbnail:
+        return tr("a thumbnail made by Miravel");
+    }
+    return QString();
+}

@@ -47,6 +47,16 @@ public:
     // Sources of the job that had already got the names this file's thumbnails would have
     // had; its own thumbnails were named apart.
     QStringList nameClashes;
+
+    // Why a source was passed over instead of being made: nothing about it failed.
+    enum Skip {
+        NotSkipped,
+        UpToDate, // its thumbnails were made from it as it is now, with the job's settings
+        OwnThumbnail // it is itself a thumbnail Miravel made
+    };
+    static QString describe(Skip skip);
+
+    Skip skipped = NotSkipped; // with UpToDate, pages holds the thumbnails found
 };
 
 Q_DECLARE_METATYPE(FileReport)

@@ -3,6 +3,7 @@
 #include "OfficeApplication.h"
 #include "job/FileFamilies.h"
 #include "output/OutputFormat.h"
+#include "output/ThumbnailStamp.h"
 #include "producers/StageTimer.h"
 
 #include <QDebug>
@@ -34,17 +35,19 @@ bool isWhole(const QString& path, bool jpeg)
 // cut file behind. Answers why it failed, or None.
 FileReport::Failure writeSlide(OfficeDocument& presentation, int slide, const QString& path,
                                const OutputFormat& format, int width, int height,
-                               const QString& exported)
+                               const QString& exported, const ThumbnailStamp& stamp)
 {
     if (!presentation.exportSlide(slide, exported, format.slideMediaType, width, height).ok())
         return FileReport::OfficeCannotConvert;
     const bool jpeg = format.slideMediaType == QLatin1String("image/jpeg");
     QImageReader reader(exported, jpeg ? "jpeg" : "png");
     bool written = reader.size() == QSize(width, height) && isWhole(exported, jpeg);
+    // The keys go in beside the office's picture data, which stays as it was written.
     if (written && format.format != ThumbSettings::OutBmp) {
-        written = std::rename(QFile::encodeName(exported).constData(),
-                              QFile::encodeName(path).constData())
-            == 0;
+        written = stamp.addToFile(exported)
+            && std::rename(QFile::encodeName(exported).constData(),
+                           QFile::encodeName(path).constData())
+                == 0;
     } else if (written) {
         const QImage image = reader.read();
         QSaveFile bmp(path);
@@ -55,7 +58,8 @@ FileReport::Failure writeSlide(OfficeDocument& presentation, int slide, const QS
 }
 
 FileReport::Failure exportSlide(OfficeDocument& presentation, int slide, const QString& path,
-                                const OutputFormat& format, int width, int height)
+                                const OutputFormat& format, int width, int height,
+                                const ThumbnailStamp& stamp)
 {
     // A free name, left for the office to create with the usual permissions.
     QString exported;
@@ -66,7 +70,7 @@ FileReport::Failure exportSlide(OfficeDocument& presentation, int slide, const Q
         exported = reserved.fileName();
     }
     const FileReport::Failure failure =
-        writeSlide(presentation, slide, path, format, width, height, exported);
+        writeSlide(presentation, slide, path, format, width, height, exported, stamp);
     QFile::remove(exported);
     return failure;
 }
@@ -110,6 +114,7 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument&
     const StageTimer stage("export", file.fileName());
     tThumbnailPages pages;
     const OutputFormat& format = OutputFormat::of(settings.outputFormat);
+    const ThumbnailStamp source = ThumbnailStamp::of(file.fileName());
     if (presentation.slideCount().value <= 0 || settings.pageStart > settings.pageEnd) {
         fail(FileReport::NoPagesInRange);
         return pages;
@@ -131,7 +136,8 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument&
         const QSize size = slideImageSize(presentation, i);
         const FileReport::Failure failure = size.isEmpty()
             ? FileReport::OfficeCannotConvert
-            : exportSlide(presentation, i, imagePath, format, size.width(), size.height());
+            : exportSlide(presentation, i, imagePath, format, size.width(), size.height(),
+                          source.shaped(settings, i));
         if (failure == FileReport::None) {
             pages.insert(i, imagePath);
         } else {
