@@ -184,6 +184,37 @@ make_photos() {
     fi
 }
 
+# png_size FILE  WIDTHxHEIGHT of a PNG file, from its header.
+png_size() {
+    od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%dx%d\n", (($1 * 256 + $2) * 256 + $3) * 256 + $4,
+        (($5 * 256 + $6) * 256 + $7) * 256 + $8 }'
+}
+
+# png_sizes DIR  the sizes of the PNG images in DIR, one "WIDTHxHEIGHT" a line, each once.
+png_sizes() {
+    local file
+    find "$1" -name '*.png' -print0 | while IFS= read -r -d '' file; do
+        png_size "$file"
+    done | sort -u
+}
+
+# same_size A B  stops unless the PNG images in folders A and B come in the same sizes, give or
+# take a pixel a side (pdftoppm rounds a page's size up, Miravel to the nearest pixel): a peer
+# must make the same output as Miravel.
+same_size() {
+    local a b
+    a=$(png_sizes "$1")
+    b=$(png_sizes "$2")
+    if ! paste <(echo "$a") <(echo "$b") | tr 'x' ' ' | awk '
+            function off(u, v) { return u > v + 1 || v > u + 1 }
+            NF != 4 || off($1, $3) || off($2, $4) { bad = 1 }
+            END { exit bad }'; then
+        echo "The images in $1 and in $2 differ in size:" >&2
+        diff <(echo "$a") <(echo "$b") >&2 || true
+        exit 1
+    fi
+}
+
 # count_files DIR GLOB  number of files in DIR whose name matches GLOB.
 count_files() {
     find "$1" -maxdepth 1 -type f -name "$2" | wc -l
