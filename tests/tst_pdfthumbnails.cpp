@@ -87,6 +87,68 @@ private slots:
         if (pages.isEmpty())
             QVERIFY(log.errors().first().contains(QStringLiteral("  tempPages.count() == 0  ")));
     }
+    // Small text, hairlines and a photo, rendered at thumbnail size and at 150 dpi, both scaled
+    // by saveThumbnail: against the page drawn at 300 dpi and scaled smoothly, the first may be
+    // at most one level a channel further off on average.
+    void qualityAtThumbnailSize_data()
+    {
+        QTest::addColumn<QSize>("box");
+        QTest::addColumn<bool>("keep");
+        QTest::addRow("aspect kept") << QSize(200, 200) << true;
+        QTest::addRow("small, aspect kept") << QSize(100, 100) << true;
+        QTest::addRow("stretched") << QSize(200, 200) << false;
+    }
+    void qualityAtThumbnailSize()
+    {
+        QFETCH(QSize, box);
+        QFETCH(bool, keep);
+        const QString pdf = dir.filePath(QStringLiteral("quality.pdf"));
+        QPdfWriter writer(pdf);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setResolution(72);
+        QPainter painter(&writer);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setFont(QFont(QStringLiteral("DejaVu Serif"), 7));
+        painter.drawText(QRectF(0, 0, 520, 250), Qt::TextWordWrap, QStringLiteral("The harbour light measured across the valley. ").repeated(60));
+        painter.setPen(QPen(Qt::black, 0.3));
+        for (int i = 0; i <= 40; ++i) {
+            painter.drawLine(QPointF(i * 13, 270), QPointF(i * 13, 430));
+            painter.drawLine(QPointF(0, 270 + i * 4), QPointF(520, 270 + i * 4));
+        }
+        QImage photo(1000, 460, QImage::Format_RGB32);
+        for (int y = 0; y < photo.height(); ++y)
+            for (int x = 0; x < photo.width(); ++x)
+                photo.setPixel(x, y, qRgb(128 + 100 * std::sin(x / 140.0 + 3 * std::cos(y / 90.0)) + x % 7, y / 2 + x % 5, 250 - x / 5 + y % 9));
+        painter.drawImage(QRectF(0, 450, 520, 240), photo);
+        QVERIFY(painter.end());
+        PDFThumbnailer renderer;
+        renderer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
+        ThumbSettings s = settings(1, 1);
+        s.width = box.width(), s.height = box.height(), s.keepAspectRatio = keep;
+        renderer.setSettings(s);
+        QFile file(pdf);
+        const QImage thumbnail(renderer.generate(file).value(1));
+        const QString page = dir.filePath(QStringLiteral("at150"));
+        QCOMPARE(QProcess::execute(QStringLiteral(PDFTOPNG_PATH), {"-f", "1", "-l", "1", pdf, page}), 0);
+        QVERIFY(renderer.saveThumbnail(page + "-000001.png", page + ".png", ThumbSettings::OutPng));
+        const std::unique_ptr<Poppler::Document> document(Poppler::Document::load(pdf));
+        document->setRenderHint(Poppler::Document::Antialiasing);
+        document->setRenderHint(Poppler::Document::TextAntialiasing);
+        const QImage at300 = std::unique_ptr<Poppler::Page>(document->page(0))->renderToImage(300, 300);
+        const auto offBy = [&at300](const QImage& image) { // mean absolute difference a channel
+            const QImage a = image.convertToFormat(QImage::Format_RGB888);
+            const QImage b = at300.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB888);
+            qint64 sum = 0;
+            for (int y = 0; y < a.height(); ++y)
+                for (int x = 0; x < a.width() * 3; ++x)
+                    sum += qAbs(a.constScanLine(y)[x] - b.constScanLine(y)[x]);
+            return double(sum) / (3.0 * a.width() * a.height());
+        };
+        const double now = offBy(thumbnail), before = offBy(QImage(page + ".png"));
+        qInfo("%s: %.3f at thumbnail size, %.3f at 150 dpi", QTest::currentDataTag(), now, before);
+        QCOMPARE(thumbnail.size(), QSizeF(595, 842).scaled(box, keep ? Qt::KeepAspectRatioByExpanding : Qt::IgnoreAspectRatio).toSize());
+        QVERIFY(now <= before + 1);
+    }
     // A missing tool, then one that never ends with a child of its own: nothing comes out, both
     // hanging processes are killed, and the next file goes through normally.
     void toolFailures()

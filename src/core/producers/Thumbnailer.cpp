@@ -184,7 +184,15 @@ bool Thumbnailer::executePdf2Png(QString firstPage, QString lastPage, const QStr
         QStringLiteral("-f"), firstPage, QStringLiteral("-l"), lastPage, pdfPath, outputRoot};
     const int pages = lastPage.toInt() - firstPage.toInt() + 1;
     const int timeout = childTimeoutMs > 0 ? childTimeoutMs : pdf2PngTimeoutMs(pages);
-    const GroupProcess::Result run = GroupProcess::runWithin(pdf2PngPath, args, timeout);
+    // The box that saveThumbnail scales to: pdftopng renders the pages at the size it needs.
+    QProcessEnvironment box;
+    box.insert(
+        QStringLiteral("PDFTOPNG_BOX"),
+        QStringLiteral("%1x%2,%3")
+            .arg(settings.width)
+            .arg(settings.height)
+            .arg(settings.keepAspectRatio ? QLatin1String("keep") : QLatin1String("stretch")));
+    const GroupProcess::Result run = GroupProcess::runWithin(pdf2PngPath, args, timeout, box);
     if (!run.started) {
         qDebug() << " [ERROR] "
                  << "Thumbnailer::executePdf2Png"
