@@ -31,13 +31,14 @@ void writePdf(const QString& path, int pageCount, const QSizeF& points = QSizeF(
     }
 }
 
-// Runs pdftopng, given the thumbnail box if any; returns its exit code (-1 if it crashed or
-// hung) and its error output.
-int runTool(const QStringList& args, QString* errors = nullptr, const QString& box = QString())
+// Runs pdftopng, given the thumbnail box if any and asked for stage timings or not; returns its
+// exit code (-1 if it crashed or hung) and its error output.
+int runTool(const QStringList& args, QString* errors = nullptr, const QString& box = QString(), bool stages = false)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("PDFTOPNG_BOX", box);
+    environment.insert("MIRAVEL_STAGES", stages ? "1" : "0");
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(PDFTOPNG_PATH), args);
     const bool done = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
@@ -186,13 +187,16 @@ void TestPdfToPng::rendersPagesOfRange()
         QFile stale(imageName(base, expected.first()));
         QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("stale") == 5);
     }
-    QCOMPARE(runTool({"-f", QString::number(first), "-l", QString::number(last), base + ".pdf", base}, nullptr, box), 0);
+    QString errors;
+    QCOMPARE(runTool({"-f", QString::number(first), "-l", QString::number(last), base + ".pdf", base}, &errors, box), 0);
+    QCOMPARE(errors, QString());
     QStringList names;
     for (int page : expected)
         names << QFileInfo(imageName(base, page)).fileName();
     QCOMPARE(written(name), names);
     const QString whole = dir->filePath(QStringLiteral("whole"));
-    QCOMPARE(runTool({"-f", "1", "-l", "12", base + ".pdf", whole}, nullptr, box), 0);
+    QCOMPARE(runTool({"-f", "1", "-l", "12", base + ".pdf", whole}, &errors, box, true), 0);
+    QVERIFY2(errors.contains(QRegularExpression("^miravel.stages: draw [0-9.]+ " + QRegularExpression::escape(base) + ".pdf$", QRegularExpression::MultilineOption)), qPrintable(errors));
     const std::unique_ptr<Poppler::Document> reference(Poppler::Document::load(base + ".pdf"));
     QVERIFY(reference);
     reference->setRenderHint(Poppler::Document::Antialiasing);

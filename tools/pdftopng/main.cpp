@@ -26,11 +26,13 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -88,6 +90,36 @@ void report(const std::string& message)
 {
     std::fprintf(stderr, "pdftopng: %s\n", message.c_str());
 }
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// With MIRAVEL_STAGES=1 set, as for the caller's own timings, the tool's stages go to stderr
+// as the caller logs its own: "miravel.stages: STAGE MS PDF".
+class StageLog
+{
+public:
+    explicit StageLog(const std::string& pdf)
+        : pdf(pdf)
+    {
+        const char* stages = std::getenv("MIRAVEL_STAGES");
+        enabled = stages && std::strcmp(stages, "1") == 0;
+    }
+
+    void log(const char* stage, double ms) const
+    {
+        if (enabled)
+            std::fprintf(stderr, "miravel.stages: %s %.1f %s\n", stage, ms, pdf.c_str());
+    }
+
+private:
+    std::string pdf;
+    bool enabled = false;
+};
 
 std::optional<int> parseNumber(const char* text)
 {
@@ -437,6 +469,8 @@ public:
     }
 
     bool anyFailed() const { return failed; }
+    // Time spent writing page images, summed over the workers.
+    double writingMs() const { return double(writingMicroseconds) / 1000; }
 
 private:
     void renderBand(poppler::document& document, const poppler::page_renderer& renderer,
@@ -465,13 +499,15 @@ private:
             job.bands[std::size_t(band)] = factor == 1 ? image : shrink(image, factor);
     }
 
-    bool finish(PageJob& job) const
+    bool finish(PageJob& job)
     {
+        const Clock::time_point start = Clock::now();
         const bool written =
             !job.failed && writePng(job.bands, job.size, zlibLevel, pageFileName(root, job.number));
         if (job.failed)
             report("cannot render page " + std::to_string(job.number));
         job.bands.clear(); // frees the page's pixels at once
+        writingMicroseconds += std::int64_t(1000 * millisecondsSince(start));
         return written;
     }
 
@@ -483,18 +519,25 @@ private:
     int taskCount = 0;
     std::atomic<int> nextTask {0};
     std::atomic<bool> failed {false};
+    std::atomic<std::int64_t> writingMicroseconds {0};
 };
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    // Processor time until now: starting the process and loading the libraries.
+    timespec started = {};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &started);
+    const Clock::time_point opening = Clock::now();
     std::optional<Options> options = parseArguments(argc, argv);
     if (!options) {
         std::fprintf(stderr, "usage: pdftopng -f FIRST -l LAST PDF ROOT\n");
         return 2;
     }
     options->box = parseBox(std::getenv("PDFTOPNG_BOX"));
+    const StageLog stages(options->pdf);
+    stages.log("start", 1e3 * double(started.tv_sec) + double(started.tv_nsec) / 1e6);
     // Poppler's own diagnostics would flood stderr for damaged files; failures are reported
     // here instead.
     poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
@@ -529,6 +572,8 @@ int main(int argc, char* argv[])
         documents.push_back(std::move(document));
     }
 
+    stages.log("open", millisecondsSince(opening));
+    const Clock::time_point drawing = Clock::now();
     std::vector<std::thread> threads;
     if (documents.size() > 1)
         setUpSharedRenderingState();
@@ -537,6 +582,8 @@ int main(int argc, char* argv[])
     renderer.work(*primary);
     for (std::thread& thread : threads)
         thread.join();
+    stages.log("draw", millisecondsSince(drawing));
+    stages.log("write", renderer.writingMs());
 
     return renderer.anyFailed() ? 1 : 0;
 }

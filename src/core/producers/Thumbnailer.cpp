@@ -13,6 +13,7 @@
 #include <QThreadPool>
 #include <QVector>
 
+#include <optional>
 #include <utility>
 
 namespace {
@@ -64,7 +65,9 @@ bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
                                 ThumbSettings::tOutFormat format)
 {
     const ThumbnailWriter writer(QSize(settings.width, settings.height), settings.keepAspectRatio);
+    std::optional<StageTimer> reading(std::in_place, "read", source);
     const QImage thumbnail = writer.load(source);
+    reading.reset();
     if (thumbnail.isNull()) {
         qDebug() << " [ERROR] "
                  << "Thumbnailer::saveThumbnail"
@@ -113,7 +116,10 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
     const QString outputRoot = workArea() + pngRoot;
     const QString pdfPath = QDir::toNativeSeparators(pdf.fileName());
 
-    removeWorkingFiles(QStringLiteral("*.png"));
+    {
+        const StageTimer stage("clear", pdf.fileName());
+        removeWorkingFiles(QStringLiteral("*.png"));
+    }
     bool rendered = false;
     {
         const StageTimer stage("render", pdf.fileName());
