@@ -128,7 +128,8 @@ bench_value() {
 
 # stage_breakdown NAME [RUNS]  Miravel's stage lines ("miravel.stages: STAGE MS FILE") in the
 # log of a tool's RUNS runs (default: the warm-up and the timed runs): per stage, in order of
-# first appearance, the files timed per run, the mean time a file and the total time a run.
+# first appearance, how often it was timed a run (once a file, or once a page), the mean time
+# and the total time a run.
 stage_breakdown() {
     awk -v runs="${2:-$((RUNS + 1))}" '
         $1 == "miravel.stages:" {
@@ -140,7 +141,7 @@ stage_breakdown() {
         END {
             for (i = 1; i <= n; i++) {
                 s = order[i]
-                printf "  stage %-10s %5d files a run, mean %8.1f ms a file, %8.0f ms a run\n",
+                printf "  stage %-12s %5d times a run, mean %8.1f ms, %8.0f ms a run\n",
                     s, count[s] / runs, total[s] / count[s], total[s] / runs
             }
         }' "$WORK/$1.log"
