@@ -45,10 +45,12 @@ inline QString spreadsheet()
         + sheet("Three", "table:print-ranges=\"Three.A1:Three.A1\"", row(3) + QStringLiteral("<table:table-row table:number-rows-repeated=\"298\"><table:table-cell/></table:table-row>") + row(4)));
 }
 
-// Three blank slides.
+// Three blank portrait slides, 10 cm x 20 cm.
 inline QString presentation()
 {
-    return flatDocument("presentation", QStringLiteral("<office:master-styles><style:master-page style:name=\"Master\"/></office:master-styles>"),
+    return flatDocument("presentation", QStringLiteral("<office:styles/><office:automatic-styles><style:page-layout style:name=\"Portrait\"><style:page-layout-properties "
+        "fo:page-width=\"10cm\" fo:page-height=\"20cm\"/></style:page-layout></office:automatic-styles>"
+        "<office:master-styles><style:master-page style:name=\"Master\" style:page-layout-name=\"Portrait\"/></office:master-styles>"),
                         QStringLiteral("<draw:page draw:master-page-name=\"Master\"/>").repeated(3));
 }
 

@@ -2,25 +2,23 @@
 
 #include "PageFileTypes.h"
 #include "PageFilesFolders.h"
+#include "PageGenerate.h"
+#include "PageOutputName.h"
+#include "PageThumbOptions.h"
 #include "engine/ThumbEngine.h"
 #include "options/JobOptions.h"
 
 #include <QMainWindow>
-#include <QMenu>
 #include <QSettings>
 #include <QSystemTrayIcon>
-#include <QTimer>
 #include <QVariant>
-
-class QCheckBox;
-class QSpinBox;
-class QTreeWidgetItem;
 
 namespace Ui {
 class MainWindow;
 }
 
-// The five-step wizard that collects a thumbnail job and runs it on the engine.
+// The five-step wizard that collects a thumbnail job and runs it on the engine. Each page
+// has a controller; the window keeps navigation, help, settings and the engine.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -45,7 +43,6 @@ private slots:
     void onStatus(ThumbEngine::SigStatus status, QVariant data);
     void onJobDone(ThumbEngine::ThumbStatus status);
     void onGenerated(ThumbEngine::ThumbnailFiles files);
-    void onFileDone(const FileReport& report);
     void on_buttonWizzardNext_clicked();
     void on_buttonWizzardBack_clicked();
     void on_btnTemplateName_clicked();
@@ -74,18 +71,6 @@ private slots:
     void on_buttonWizzardHelp_clicked();
 
 private:
-    // The widgets of one file family's options.
-    struct FamilyOptions
-    {
-        qint32 family;
-        QSpinBox* width;
-        QSpinBox* height;
-        QSpinBox* pageFrom; // null where the family has no pages
-        QSpinBox* pageTo;
-        QCheckBox* keepAspectRatio;
-    };
-    QList<FamilyOptions> familyOptions() const;
-
     void initWindow();
     void checkOfficeComponents();
     void applyOfficeAvailability(bool word, bool excel, bool powerPoint);
@@ -95,29 +80,19 @@ private:
     bool validateOutputOptions(bool backward);
     void loadSettings();
     void saveSettings();
-    void insertTemplateToken(const QString& word);
     // The values of the option pages.
     JobOptions jobOptions() const;
     ThumbJob buildJob() const;
-    bool makeOutputFolder();
-    ThumbSettings::tOutFormat outputFormat() const;
-    void setRunning(bool running);
-    void showOutcome(ThumbEngine::ThumbStatus status);
-    void leaveTray();
     void openHelpPage(int index);
     void warn(const QString& text);
 
     Ui::MainWindow* ui;
     ThumbEngine engine;
-    qint32 numFiles = 0;
-    qint32 processedFiles = 0;
-    qint32 lastPercent = 0;
     PageFileTypes fileTypesPage;
     PageFilesFolders filesFoldersPage;
+    PageThumbOptions thumbOptionsPage;
+    PageOutputName outputNamePage;
+    PageGenerate generatePage;
     QSettings appSettings;
-    QMenu contextMenu;
-    QTreeWidgetItem* contextItem = nullptr;
     QSystemTrayIcon trayIcon;
-    // Polls the tray while the window hides in it (Qt tells nothing when the host quits).
-    QTimer trayWatch;
 };

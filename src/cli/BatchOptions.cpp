@@ -119,9 +119,12 @@ bool BatchOptions::parse(const QStringList& arguments)
     const QCommandLineOption pages({QStringLiteral("p"), QStringLiteral("pages")},
                                    tr("Pages of documents, [FAMILY=]FIRST-LAST (default 1-1)."),
                                    tr("range"));
-    const QCommandLineOption keep({QStringLiteral("k"), QStringLiteral("keep-aspect")},
-                                  tr("Keep the aspect ratio, [FAMILY=]on|off (default on)."),
-                                  tr("on|off"));
+    const QCommandLineOption keep(
+        {QStringLiteral("k"), QStringLiteral("keep-aspect")},
+        tr("Keep the aspect ratio, [FAMILY=]on|off (default on): the thumbnail "
+           "covers the box and one side may be longer (an A4 page in "
+           "200x200 gives 200x283); off stretches it to the box."),
+        tr("on|off"));
     const QCommandLineOption format({QStringLiteral("F"), QStringLiteral("format")},
                                     tr("Thumbnail format: png (default), jpg or bmp."),
                                     tr("format"));

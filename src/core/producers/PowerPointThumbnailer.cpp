@@ -86,6 +86,20 @@ std::unique_ptr<OfficeApplication> PowerPointThumbnailer::getPowerPointInstance(
     return startApplication();
 }
 
+QSize PowerPointThumbnailer::slideImageSize(OfficeDocument& presentation, int slide) const
+{
+    const QSize box(settings.width, settings.height);
+    if (!settings.keepAspectRatio)
+        return box;
+    // Covers the box, as every other family's thumbnail does.
+    const OfficeResult<QSize> size = presentation.slideSize(slide);
+    if (!size.ok())
+        return QSize();
+    // Rounded, not cut: a slide measured 10.001 x 20 cm stays 120 x 240 at 120 x 90.
+    const QSizeF covering = QSizeF(size.value).scaled(box, Qt::KeepAspectRatioByExpanding);
+    return QSize(qRound(covering.width()), qRound(covering.height()));
+}
+
 Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument& presentation,
                                                                  QFile& file)
 {
@@ -104,7 +118,9 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument&
                      << "  ppSlides->Item(" << i << ")";
             continue;
         }
-        if (exportSlide(presentation, i, imagePath, format, settings.width, settings.height))
+        const QSize size = slideImageSize(presentation, i);
+        if (!size.isEmpty()
+            && exportSlide(presentation, i, imagePath, format, size.width(), size.height()))
             pages.insert(i, imagePath);
         else
             qDebug() << " [ERROR]"

@@ -14,6 +14,9 @@ public:
     std::unique_ptr<OfficeApplication> getPowerPointInstance();
 
 private:
+    // The box, or with the aspect kept the slide's proportions covering it; empty when the
+    // slide cannot be measured.
+    QSize slideImageSize(OfficeDocument& presentation, int slide) const;
     // Each chosen slide, exported at the thumbnail's size and path.
     tThumbnailPages exportSlides(OfficeDocument& presentation, QFile& file);
 };

@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/drawing/GraphicExportFilter.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
@@ -138,6 +139,31 @@ OfficeResult<int> OfficeDocument::slideCount()
         const uno::Reference<container::XIndexAccess> pages = drawPages(component);
         return pages.is() ? int(pages->getCount()) : 0;
     });
+}
+
+OfficeResult<QSize> OfficeDocument::slideSize(int slideNumber)
+{
+    using Result = OfficeResult<QSize>;
+    const std::shared_ptr<OfficeSessionPrivate> office = servingSession(session, *d);
+    if (!office)
+        return Result::failure(QLatin1String(NotServed));
+    const Result size = office->call<QSize>(
+        QStringLiteral("Measuring slide %1").arg(slideNumber),
+        [component = d->component, slideNumber] {
+            const uno::Reference<container::XIndexAccess> pages = drawPages(component);
+            if (!pages.is() || slideNumber < 1 || slideNumber > pages->getCount())
+                return QSize();
+            const uno::Reference<beans::XPropertySet> slide(pages->getByIndex(slideNumber - 1),
+                                                            uno::UNO_QUERY_THROW);
+            sal_Int32 width = 0;
+            sal_Int32 height = 0;
+            slide->getPropertyValue("Width") >>= width;
+            slide->getPropertyValue("Height") >>= height;
+            return QSize(width, height);
+        });
+    if (size.ok() && size.value.isEmpty())
+        return Result::failure(QStringLiteral("Slide %1 has no size").arg(slideNumber));
+    return size;
 }
 
 OfficeResult<bool> OfficeDocument::exportSlide(int slideNumber, const QString& imagePath,

@@ -2,6 +2,7 @@
 
 #include "OfficeResult.h"
 
+#include <QSize>
 #include <QString>
 #include <QtGlobal>
 
@@ -39,6 +40,8 @@ public:
 
     // Slides of a presentation or pages of a drawing; 0 for other documents.
     OfficeResult<int> slideCount();
+    // Size of slide slideNumber (from 1) in hundredths of a millimetre.
+    OfficeResult<QSize> slideSize(int slideNumber);
     // Writes slide slideNumber (from 1) as an image of exactly width x height pixels.
     // mediaType is "image/png" or "image/jpeg".
     OfficeResult<bool> exportSlide(int slideNumber, const QString& imagePath,

@@ -1,0 +1,214 @@
+#include "PageGenerate.h"
+#include "ui_MainWindow.h"
+
+#include "FileManager.h"
+#include "job/Names.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QDebug>
+#include <QDir>
+#include <QMainWindow>
+#include <QStatusBar>
+#include <QStyle>
+
+PageGenerate::PageGenerate(QObject* parent)
+    : QObject(parent)
+{
+}
+
+void PageGenerate::setup(Ui::MainWindow* form, QMainWindow* mainWindow, QSystemTrayIcon* tray,
+                         TrayCheck trayCheck)
+{
+    ui = form;
+    window = mainWindow;
+    trayIcon = tray;
+    hasTray = std::move(trayCheck);
+    contextMenu.addAction(ui->actionGo_to_File);
+    contextMenu.addAction(ui->actionCopy_File_Path);
+    contextMenu.addAction(ui->actionCopy_All_File_Names);
+    trayWatch.setInterval(1000);
+    connect(&trayWatch, &QTimer::timeout, this, [this] {
+        if (!hasTray())
+            leaveTray();
+    });
+}
+
+void PageGenerate::setRunning(bool running)
+{
+    ui->btnGenerate->setEnabled(!running);
+    ui->btnStop->setEnabled(running);
+    ui->btnBackground->setEnabled(running);
+}
+
+void PageGenerate::jobStarted()
+{
+    numFiles = processedFiles = lastPercent = 0;
+    ui->progressBar->setValue(0);
+    ui->lblCurrentFile->clear();
+    ui->lblOutcome->clear();
+    // Any item the context menu remembered goes with the list.
+    contextItem = nullptr;
+    ui->treeThumbnails->clear();
+    setRunning(true);
+}
+
+void PageGenerate::stopRequested()
+{
+    // Generate stays disabled until the engine reports the end of the stopped job.
+    ui->btnStop->setEnabled(false);
+    ui->btnBackground->setEnabled(false);
+    ui->progressBar->setValue(0);
+}
+
+void PageGenerate::onStatus(ThumbEngine::SigStatus status, const QVariant& data)
+{
+    switch (status) {
+    case ThumbEngine::KNumFiles:
+        numFiles = data.toInt();
+        ui->lblFilesNumber->setText(QString::number(numFiles));
+        qDebug() << "MainWindow::onStatus"
+                 << " KNumFiles: " << numFiles;
+        break;
+    case ThumbEngine::KCurrentFile: {
+        ++processedFiles;
+        const int percent = numFiles > 0 ? int(double(processedFiles) / numFiles * 100.0) : 0;
+        if (percent != lastPercent) {
+            lastPercent = percent;
+            ui->progressBar->setValue(percent);
+        }
+        window->statusBar()->showMessage(tr("Making thumbnails..."));
+        ui->lblCurrentFile->setText(data.toString());
+        break;
+    }
+    case ThumbEngine::KFileFound:
+        window->statusBar()->showMessage(data.toString());
+        break;
+    }
+}
+
+void PageGenerate::onGenerated(const ThumbEngine::ThumbnailFiles& files)
+{
+    if (files.isEmpty())
+        return;
+    auto* source = new QTreeWidgetItem(QStringList {files.firstKey()});
+    source->setIcon(0, QIcon(QStringLiteral(":/res/res/logomenu.png")));
+    for (const QString& path : files.first())
+        new QTreeWidgetItem(source, QStringList {path});
+    ui->treeThumbnails->addTopLevelItem(source);
+}
+
+// A file that gave thumbnails is listed by onGenerated; one that gave none is listed here.
+void PageGenerate::onFileDone(const FileReport& report)
+{
+    if (!report.pages.isEmpty())
+        return;
+    auto* source = new QTreeWidgetItem(QStringList {report.source});
+    source->setIcon(0, window->style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    source->setToolTip(0, tr("No thumbnails: %1.").arg(FileReport::describe(report.failure)));
+    ui->treeThumbnails->addTopLevelItem(source);
+}
+
+// Beside the status bar's last message: how the job ended and what it gave.
+void PageGenerate::showOutcome(ThumbEngine::ThumbStatus status)
+{
+    int thumbnails = 0, without = 0;
+    for (int i = 0; i < ui->treeThumbnails->topLevelItemCount(); ++i) {
+        const int made = ui->treeThumbnails->topLevelItem(i)->childCount();
+        thumbnails += made;
+        without += made == 0 ? 1 : 0;
+    }
+    const QString outcome = status == ThumbEngine::KStopped
+        ? tr("Stopped. Thumbnails made: %1. Files that gave none: %2.")
+        : tr("Finished. Thumbnails made: %1. Files that gave none: %2.");
+    ui->lblOutcome->setText(outcome.arg(thumbnails).arg(without));
+}
+
+void PageGenerate::onJobDone(ThumbEngine::ThumbStatus status)
+{
+    if (status == ThumbEngine::KFinished)
+        ui->progressBar->setValue(100);
+    else if (status == ThumbEngine::KStopped)
+        ui->progressBar->setValue(0);
+    setRunning(false);
+    ui->lblCurrentFile->clear();
+    showOutcome(status);
+    if (trayIcon->isVisible()) {
+        trayIcon->showMessage(Names::Product,
+                              tr("Thumbnails were generated successfully. Click on icon to open "
+                                 "Miravel window"),
+                              QSystemTrayIcon::Information, 10000);
+        trayIcon->setToolTip(Names::Product + tr(": Done"));
+    }
+}
+
+void PageGenerate::toBackground()
+{
+    if (!hasTray()) {
+        // Without a tray a hidden window could never come back.
+        window->showMinimized();
+        return;
+    }
+    QTimer::singleShot(0, window, &QWidget::hide);
+    trayIcon->show();
+    trayWatch.start();
+    trayIcon->showMessage(Names::Product,
+                          tr("We will notify you when thumbnails were be generated."),
+                          QSystemTrayIcon::Information, 3000);
+    trayIcon->setToolTip(Names::Product + tr(": Making thumbnails..."));
+}
+
+// The tray host went away while the window hid in it: back where the user can reach it.
+void PageGenerate::leaveTray()
+{
+    removeTray();
+    window->showMinimized();
+}
+
+void PageGenerate::fromTray()
+{
+    removeTray();
+    window->showNormal();
+    window->raise();
+    window->activateWindow();
+}
+
+void PageGenerate::removeTray()
+{
+    trayWatch.stop();
+    trayIcon->hide();
+}
+
+void PageGenerate::showContextMenu(const QPoint& pos)
+{
+    if (ui->treeThumbnails->topLevelItemCount() == 0)
+        return;
+    contextItem = ui->treeThumbnails->itemAt(pos);
+    if (!contextItem)
+        return;
+    contextMenu.exec(QCursor::pos());
+}
+
+void PageGenerate::goToFile()
+{
+    if (contextItem)
+        showInFileManager(QDir::toNativeSeparators(contextItem->text(0)));
+}
+
+void PageGenerate::copyFilePath()
+{
+    if (contextItem)
+        QApplication::clipboard()->setText(contextItem->text(0));
+}
+
+void PageGenerate::copyAllFileNames()
+{
+    QString names;
+    for (int i = 0; i < ui->treeThumbnails->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* source = ui->treeThumbnails->topLevelItem(i);
+        for (int c = 0; c < source->childCount(); ++c)
+            names += source->child(c)->text(0) + QLatin1Char('\n');
+    }
+    QApplication::clipboard()->setText(names);
+}
