@@ -6,9 +6,9 @@
 # PNG) runs against LibreOffice converting each file to PDF in a call of its own (a cold
 # start per document), against one LibreOffice call given all files of the kind, and against
 # that one call followed by `pdftoppm -f 1 -l 3 -png` per PDF, scaled to Miravel's size (the
-# same work and output as Miravel's: PDF, then scaled page images; `-scale-to-x 200
-# -scale-to-y -1` for the portrait pages of docx and xlsx, 200 x 200 for slides, which the
-# office exports at the box's size). Miravel's time is broken down by stage
+# same work and output as Miravel's: PDF, then scaled page images covering the 200 x 200 box;
+# `-scale-to-x 200 -scale-to-y -1` for the portrait pages of docx and xlsx, `-scale-to-x -1
+# -scale-to-y 200` for the wide slides). Miravel's time is broken down by stage
 # (MIRAVEL_STAGES). Each gets one warm-up and MIRAVEL_BENCH_RUNS (3) timed runs; the best
 # wall time counts.
 # The corpus is written as flat ODF XML and converted by LibreOffice; CORPUS_FOLDER
@@ -218,9 +218,9 @@ run_soffice_batch() {
     run_soffice --convert-to pdf --outdir "$1" "$corpus/$kind"/*."$kind"
 }
 
-# The size pdftoppm scales each kind's pages to: Miravel's thumbnail size.
+# The size pdftoppm scales each kind's pages to: Miravel's thumbnail size, covering the box.
 declare -A PEER_SCALE=([docx]="-scale-to-x 200 -scale-to-y -1"
-    [xlsx]="-scale-to-x 200 -scale-to-y -1" [pptx]="-scale-to-x 200 -scale-to-y 200")
+    [xlsx]="-scale-to-x 200 -scale-to-y -1" [pptx]="-scale-to-x -1 -scale-to-y 200")
 
 run_soffice_batch_scaled() {
     local pdf
