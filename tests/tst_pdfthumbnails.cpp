@@ -102,23 +102,19 @@ private slots:
     {
         QFETCH(QSize, box);
         QFETCH(bool, keep);
-        const QString pdf = dir.filePath(QStringLiteral("quality.pdf"));
-        QPdfWriter writer(pdf);
-        writer.setPageSize(QPageSize(QPageSize::A4));
+        const QString pdf = dir.filePath(QStringLiteral("quality.pdf")), page = dir.filePath(QStringLiteral("at150"));
+        QPdfWriter writer(pdf); // A4
         writer.setResolution(72);
         QPainter painter(&writer);
-        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::Antialiasing); // else lines are at least a point wide
         painter.setFont(QFont(QStringLiteral("DejaVu Serif"), 7));
         painter.drawText(QRectF(0, 0, 520, 250), Qt::TextWordWrap, QStringLiteral("The harbour light measured across the valley. ").repeated(60));
         painter.setPen(QPen(Qt::black, 0.3));
-        for (int i = 0; i <= 40; ++i) {
-            painter.drawLine(QPointF(i * 13, 270), QPointF(i * 13, 430));
-            painter.drawLine(QPointF(0, 270 + i * 4), QPointF(520, 270 + i * 4));
-        }
-        QImage photo(1000, 460, QImage::Format_RGB32);
-        for (int y = 0; y < photo.height(); ++y)
-            for (int x = 0; x < photo.width(); ++x)
-                photo.setPixel(x, y, qRgb(128 + 100 * std::sin(x / 140.0 + 3 * std::cos(y / 90.0)) + x % 7, y / 2 + x % 5, 250 - x / 5 + y % 9));
+        for (int i = 0; i < 82; ++i) // one stroke a line, across and down
+            painter.drawLine(i % 2 ? QLineF(i / 2 * 13, 270, i / 2 * 13, 430) : QLineF(0, 270 + i / 2 * 4, 520, 270 + i / 2 * 4));
+        QImage photo(1000, 460, QImage::Format_RGB32); // smooth fields with grain
+        for (int i = 0; i < 1000 * 460; ++i)
+            photo.setPixel(i % 1000, i / 1000, qRgb(128 + 100 * std::sin(i % 1000 / 140.0 + 3 * std::cos(i / 90000.0)) + i % 7, i / 2000 + i % 5, 250 - i % 1000 / 5 + i / 1000 % 9));
         painter.drawImage(QRectF(0, 450, 520, 240), photo);
         QVERIFY(painter.end());
         PDFThumbnailer renderer;
@@ -128,7 +124,6 @@ private slots:
         renderer.setSettings(s);
         QFile file(pdf);
         const QImage thumbnail(renderer.generate(file).value(1));
-        const QString page = dir.filePath(QStringLiteral("at150"));
         QCOMPARE(QProcess::execute(QStringLiteral(PDFTOPNG_PATH), {"-f", "1", "-l", "1", pdf, page}), 0);
         QVERIFY(renderer.saveThumbnail(page + "-000001.png", page + ".png", ThumbSettings::OutPng));
         const std::unique_ptr<Poppler::Document> document(Poppler::Document::load(pdf));
@@ -136,13 +131,11 @@ private slots:
         document->setRenderHint(Poppler::Document::TextAntialiasing);
         const QImage at300 = std::unique_ptr<Poppler::Page>(document->page(0))->renderToImage(300, 300);
         const auto offBy = [&at300](const QImage& image) { // mean absolute difference a channel
-            const QImage a = image.convertToFormat(QImage::Format_RGB888);
-            const QImage b = at300.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB888);
-            qint64 sum = 0;
-            for (int y = 0; y < a.height(); ++y)
-                for (int x = 0; x < a.width() * 3; ++x)
-                    sum += qAbs(a.constScanLine(y)[x] - b.constScanLine(y)[x]);
-            return double(sum) / (3.0 * a.width() * a.height());
+            const QImage a = image.convertToFormat(QImage::Format_RGB32), b = at300.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+            double sum = 0; // the fourth byte is 0xff in both
+            for (qsizetype i = 0; i < a.sizeInBytes(); ++i)
+                sum += qAbs(a.constBits()[i] - b.constBits()[i]);
+            return sum / (3.0 * a.width() * a.height());
         };
         const double now = offBy(thumbnail), before = offBy(QImage(page + ".png"));
         qInfo("%s: %.3f at thumbnail size, %.3f at 150 dpi", QTest::currentDataTag(), now, before);
