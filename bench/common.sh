@@ -141,7 +141,7 @@ stage_breakdown() {
         END {
             for (i = 1; i <= n; i++) {
                 s = order[i]
-                printf "  stage %-12s %5d times a run, mean %8.1f ms, %8.0f ms a run\n",
+                printf "  stage %-15s %5d times a run, mean %8.1f ms, %8.0f ms a run\n",
                     s, count[s] / runs, total[s] / count[s], total[s] / runs
             }
         }' "$WORK/$1.log"

@@ -99,7 +99,7 @@ double millisecondsSince(Clock::time_point start)
 }
 
 // With MIRAVEL_STAGES=1 set, as for the caller's own timings, the tool's stages go to stderr
-// as the caller logs its own: "miravel.stages: STAGE MS PDF".
+// as the caller logs its own: "miravel.stages: pdftopng-STAGE MS PDF".
 class StageLog
 {
 public:
@@ -113,7 +113,7 @@ public:
     void log(const char* stage, double ms) const
     {
         if (enabled)
-            std::fprintf(stderr, "miravel.stages: %s %.1f %s\n", stage, ms, pdf.c_str());
+            std::fprintf(stderr, "miravel.stages: pdftopng-%s %.1f %s\n", stage, ms, pdf.c_str());
     }
 
 private:
