@@ -1,8 +1,10 @@
 #include "engine/ThumbEngine.h"
+#include "TestSupport.h"
 
 #include <QtTest>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -95,10 +97,10 @@ private slots:
         QTest::addRow("recursive, hidden entries skipped")
             << QStringList{"top.pdf", "sub/x/deeper.jpg", ".hidden.pdf", ".dir/in.pdf"} << QStringList{"{d}"}
             << true << QStringList{"sub/x/deeper.jpg", "top.pdf"} << 2;
-        QTest::addRow("chosen files: any suffix, missing skipped, duplicates collapse, spellings apart")
-            << QStringList{"a.pdf", "notes.doc"}
-            << QStringList{"{d}/gone.pdf", "{d}/notes.doc", "{d}/a.pdf", "{d}/a.pdf", "{d}", "{d}/./a.pdf"}
-            << false << QStringList{"./a.pdf", "a.pdf", "notes.doc"} << 1;
+        QTest::addRow("chosen files: any suffix, missing or no file reported, duplicates collapse, spellings apart")
+            << QStringList{"a.pdf", "notes.doc", "fifo.jpg", "zero.pdf"}
+            << QStringList{"{d}/gone.pdf", "{d}/notes.doc", "{d}/a.pdf", "{d}/a.pdf", "{d}", "{d}/./a.pdf", "{d}/fifo.jpg"}
+            << false << QStringList{"./a.pdf", "a.pdf", "fifo.jpg", "gone.pdf", "notes.doc", "zero.pdf"} << 2; // a FIFO is found by no scan
     }
     void gathering()
     {
@@ -118,12 +120,15 @@ private slots:
             current << path.toString().mid(temp->path().size() + 1);
         current.sort();
         QCOMPARE(current, processed);
-        QCOMPARE(pdf->calls.size(), processed.filter(QStringLiteral(".pdf"), Qt::CaseInsensitive).size());
-        QCOMPARE(picture->calls.size(), processed.filter(QStringLiteral(".jpg"), Qt::CaseInsensitive).size());
+        const auto failure = [](const QString& name) { // no producer takes .doc here
+            return name.contains("gone") ? FileReport::NotFound : name.contains(QRegularExpression("fifo|zero")) ? FileReport::NotAFile : name.endsWith(".doc") ? FileReport::NotSupported : FileReport::None; };
+        const QStringList made = processed.filter(QRegularExpression("^(?!gone|fifo|zero)")); // the regular files
+        QCOMPARE(pdf->calls.size(), made.filter(QStringLiteral(".pdf"), Qt::CaseInsensitive).size());
+        QCOMPARE(picture->calls.size(), made.filter(QStringLiteral(".jpg"), Qt::CaseInsensitive).size());
         QCOMPARE(recorder->none.size(), processed.size() - recorder->generated.size());
         QCOMPARE(recorder->reports.size(), processed.size());
-        for (const FileReport& report : recorder->reports) // no producer takes .doc here
-            QCOMPARE(report.failure, report.source.endsWith(".doc") ? FileReport::NotSupported : FileReport::None);
+        for (const FileReport& report : recorder->reports)
+            QCOMPARE(report.failure, failure(report.source));
     }
     void stopDuringGathering()
     {
@@ -148,7 +153,7 @@ private slots:
         const QString empty = touch(QStringLiteral("new/b.jpg"));
         picture->produceNothing = true;
         pdf->blockAtCall = 2;
-        startJob({temp->filePath(QStringLiteral("old"))}, false, {"PDF"});
+        startJob({temp->filePath(QStringLiteral("old"))}, false, {"PDF", "jpg"});
         QVERIFY(pdf->entered.tryAcquire(1, 10000));
         engine->stop();
         startJob({temp->filePath(QStringLiteral("new"))});
@@ -167,7 +172,7 @@ private slots:
         startJob({fresh}, false, {"PDF"});
         QTRY_COMPARE_WITH_TIMEOUT(recorder->done.size(), 3, 10000);
         QCOMPARE(recorder->done.last(), ThumbEngine::KFinished);
-        // Each job starts the producers of the families it may hold, and only those.
+        // Each job starts the producers of the families it holds, and only those.
         QCOMPARE(pdf->starts.load(), 3);
         QCOMPARE(picture->starts.load(), 1);
         // Between jobs, the window's next families start alone.
@@ -203,7 +208,8 @@ private:
     {
         const QString path = temp->filePath(relative);
         QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile(path).open(QIODevice::WriteOnly);
+        const QString name = QFileInfo(path).fileName(); // fifo* and zero* are no regular files
+        name.startsWith("fifo") ? ::mkfifo(qPrintable(path), 0600) : name.startsWith("zero") ? QFile::link("/dev/zero", path) : writeFile(path, "x").size();
         return path;
     }
     void startJob(const QStringList& paths, bool recursive = false,

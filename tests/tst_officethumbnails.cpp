@@ -49,7 +49,7 @@ void TestOfficeThumbnails::initTestCase()
     QByteArray noise(4096, '\0');
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
     for (const char* name : {"garbage.docx", "garbage.xlsx", "garbage.pptx"})
-        QVERIFY(!writeFile(dir.filePath(QLatin1String(name)), noise).isEmpty());
+        QVERIFY(!writeFile(dir.filePath(QLatin1String(name)), noise).isEmpty() && !writeFile(dir.filePath("empty" + QString(name).mid(7)), {}).isEmpty());
 }
 
 void TestOfficeThumbnails::generate_data()
@@ -67,6 +67,8 @@ void TestOfficeThumbnails::generate_data()
     QTest::addRow("random bytes as a document") << "garbage.docx" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize();
     QTest::addRow("random bytes as a spreadsheet") << "garbage.xlsx" << 1 << 1 << png << P{} << "  excelBooks->Open" << 0 << QSize();
     QTest::addRow("random bytes as a presentation") << "garbage.pptx" << 1 << 1 << png << P{} << "  ppPresentations->Open" << 0 << QSize(120, 240);
+    QTest::addRow("empty file as a document") << "empty.docx" << 1 << 1 << png << P{} << "" << 0 << QSize();
+    QTest::addRow("empty file as a presentation") << "empty.pptx" << 1 << 1 << png << P{} << "" << 0 << QSize(120, 240);
     QTest::addRow("spreadsheet named as a document") << "sheets-named.docx" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize();
     QTest::addRow("password-protected") << "locked.odt" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize();
     QTest::addRow("missing file") << "missing.docx" << 1 << 1 << png << P{} << "  wordDocuments->Open" << 0 << QSize();
@@ -116,6 +118,7 @@ void TestOfficeThumbnails::generate()
     if (fileSizeLimit)
         office->release(); // the next row gets an office without the limit
     QCOMPARE(result.keys(), pages);
+    QCOMPARE(producer->takeFailure() == FileReport::EmptyFile, file.startsWith("empty"));
     const QString base = QFileInfo(file).completeBaseName();
     const QString extension = Thumbnailer::extensionFor(settings.outputFormat);
     QStringList thumbnails; // these only: no temporary file nor a page left out
@@ -149,13 +152,16 @@ void TestOfficeThumbnails::officeEndsWithEngine()
     engine.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
     QList<ThumbEngine::ThumbnailFiles> generated;
     qint64 officeProcess = 0;
-    connect(&engine, &ThumbEngine::sigGenerated, &engine, [&](const ThumbEngine::ThumbnailFiles& files) {
-        generated << files; // on the worker thread, which the quit ends
-        officeProcess = shared->session().processId();
-    }, Qt::DirectConnection);
+    // On the worker thread, which the quit ends.
+    connect(&engine, &ThumbEngine::sigGenerated, &engine, [&](const ThumbEngine::ThumbnailFiles& files) { generated << files; }, Qt::DirectConnection);
+    connect(&engine, &ThumbEngine::sigFileDone, &engine, [&] { officeProcess = shared->session().processId(); }, Qt::DirectConnection);
     QSignalSpy done(&engine, &ThumbEngine::sigDone);
     engine.start();
-    ThumbJob job;
+    // No office document among the files, an empty one aside: no office, whatever the suffixes allow.
+    ThumbJob job{{}, {"docx", "xlsx", "pptx"}, {dir.filePath(QStringLiteral("empty.docx")), dir.filePath(QStringLiteral("book.fods"))}, false};
+    engine.startJob(job);
+    QVERIFY(done.wait(60000));
+    QCOMPARE(officeProcess, 0);
     job.paths = QStringList{dir.filePath(QStringLiteral("doc.docx")), dir.filePath(QStringLiteral("book.xlsx")), dir.filePath(QStringLiteral("deck.pptx"))};
     for (qint32 family = Excel; family <= Text; ++family)
         job.settings.insert(family, thumbs);

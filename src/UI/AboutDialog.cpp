@@ -2,7 +2,7 @@
 #include "ui_AboutDialog.h"
 
 #include "BuildSettings.h"
-#include "OpenUrl.h"
+#include "OpenFailures.h"
 
 #include <QUrl>
 
@@ -17,8 +17,9 @@ AboutDialog::AboutDialog(QWidget* parent)
     text.replace(QStringLiteral("support@miravel.example"),
                  QString::fromUtf8(MIRAVEL_SUPPORT_EMAIL));
     ui->label_2->setText(text);
+    warnWhenOpenFails(opener, this);
     connect(ui->label_2, &QLabel::linkActivated, this,
-            [this](const QString& link) { openUrlOrWarn(this, QUrl(link)); });
+            [this](const QString& link) { opener.open(QUrl(link)); });
 }
 
 AboutDialog::~AboutDialog() = default;

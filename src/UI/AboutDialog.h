@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DesktopOpener.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -20,4 +22,5 @@ public:
 
 private:
     std::unique_ptr<Ui::AboutDialog> ui;
+    DesktopOpener opener; // the support address
 };

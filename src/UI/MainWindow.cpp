@@ -3,10 +3,11 @@
 
 #include "AboutDialog.h"
 #include "BuildSettings.h"
-#include "OpenUrl.h"
+#include "OpenFailures.h"
 #include "job/Names.h"
 #include "options/JobBuilder.h"
 #include "options/StoredSettings.h"
+#include "output/WorkArea.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -35,7 +36,7 @@ MainWindow::MainWindow(QWidget* parent)
 {
     ui->setupUi(this);
     thumbOptionsPage.setup(ui);
-    outputNamePage.setup(ui);
+    outputNamePage.setup(ui, [this] { return buildJob(); });
     generatePage.setup(ui, this, &trayIcon, [this] { return trayAvailable(); });
 
     connect(&engine, &ThumbEngine::sigDone, this, &MainWindow::onJobDone);
@@ -43,6 +44,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(&engine, &ThumbEngine::sigGenerated, this, &MainWindow::onGenerated);
     connect(&engine, &ThumbEngine::sigFileDone, &generatePage, &PageGenerate::onFileDone);
     connect(&trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::on_sysTrayActivated);
+    warnWhenOpenFails(opener, this);
 
     initWindow();
 }
@@ -118,6 +120,8 @@ void MainWindow::on_buttonWizzardNext_clicked()
     ui->stackedWidget->setCurrentIndex(i + 1);
     ui->buttonWizzardNext->setEnabled(i + 1 != ui->toolBox->count() - 1);
     ui->buttonWizzardBack->setEnabled(true);
+    if (ui->stackedWidget->currentWidget() == ui->pageOutputName)
+        outputNamePage.pageShown();
     // With an office family ticked, the office starts while the user looks at this page.
     if (ui->stackedWidget->currentWidget() == ui->pageGenerate && ui->btnGenerate->isEnabled()) {
         QStringList extensions;
@@ -292,9 +296,20 @@ ThumbJob MainWindow::buildJob() const
 
 void MainWindow::on_btnGenerate_clicked()
 {
-    const QString problem = outputNamePage.prepareOutputFolder();
+    QStringList extensions;
+    fileTypesPage.checkedTypes(extensions, true);
+    QString problem = outputNamePage.prepareOutputFolder();
+    if (problem.isEmpty())
+        problem = thumbOptionsPage.backwardsRange(extensions);
+    if (problem.isEmpty())
+        problem = outputNamePage.nameProblem();
     if (!problem.isEmpty()) {
         warn(problem);
+        return;
+    }
+    if (const QString unusable = WorkArea::check(); !unusable.isEmpty()) {
+        warn(tr("The working folder \"%1\" cannot be used: %2.")
+                 .arg(WorkArea::workingFolder(), unusable));
         return;
     }
     generatePage.jobStarted();
@@ -381,7 +396,7 @@ QUrl MainWindow::helpPageUrl(int index)
 
 void MainWindow::openHelpPage(int index)
 {
-    openUrlOrWarn(this, helpPageUrl(index));
+    opener.open(helpPageUrl(index));
 }
 
 void MainWindow::on_actionContents_triggered()

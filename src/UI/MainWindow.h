@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DesktopOpener.h"
 #include "PageFileTypes.h"
 #include "PageFilesFolders.h"
 #include "PageGenerate.h"
@@ -95,4 +96,5 @@ private:
     PageGenerate generatePage;
     QSettings appSettings;
     QSystemTrayIcon trayIcon;
+    DesktopOpener opener; // help pages
 };

@@ -1,10 +1,12 @@
 #include "PageFilesFolders.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QTreeView>
 
 PageFilesFolders::PageFilesFolders(QObject* parent)
@@ -22,7 +24,20 @@ void PageFilesFolders::setupView(QTreeView* treeView)
 {
     view = treeView;
     view->setAnimated(false);
+    revealAgain.setSingleShot(true);
+    connect(&revealAgain, &QTimer::timeout, this, &PageFilesFolders::reveal);
+    view->viewport()->installEventFilter(this);
+    view->installEventFilter(this);
+    connect(view->verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this] { revealed.clear(); });
     installModel({});
+}
+
+bool PageFilesFolders::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress)
+        revealed.clear();
+    return QObject::eventFilter(watched, event);
 }
 
 void PageFilesFolders::setNameFilters(const QStringList& filters)
@@ -70,6 +85,29 @@ void PageFilesFolders::installModel(const QStringList& filters)
     selectPreselected();
     view->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     view->header()->setStretchLastSection(true);
+
+    // Nothing is selected by this: the tree still starts at the top.
+    revealed = QDir::homePath();
+    expandTo(revealed);
+    if (!preselected.isEmpty()) {
+        revealed = preselected.first();
+        expandTo(revealed);
+    }
+    // Folders listed later are sorted in, which moves the rows below them.
+    connect(model.get(), &QAbstractItemModel::layoutChanged, &revealAgain,
+            qOverload<>(&QTimer::start));
+    reveal();
+}
+
+void PageFilesFolders::expandTo(const QString& path)
+{
+    for (QModelIndex index = model->index(path); index.isValid(); index = index.parent())
+        view->expand(index);
+}
+
+void PageFilesFolders::reveal()
+{
+    view->scrollTo(model->index(revealed), QAbstractItemView::PositionAtTop);
 }
 
 QStringList PageFilesFolders::selectedPaths() const

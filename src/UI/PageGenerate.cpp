@@ -1,7 +1,8 @@
 #include "PageGenerate.h"
 #include "ui_MainWindow.h"
 
-#include "FileManager.h"
+#include "JobOutcome.h"
+#include "OpenFailures.h"
 #include "job/Names.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QStyle>
+#include <QUrl>
 
 PageGenerate::PageGenerate(QObject* parent)
     : QObject(parent)
@@ -33,6 +35,13 @@ void PageGenerate::setup(Ui::MainWindow* form, QMainWindow* mainWindow, QSystemT
         if (!hasTray())
             leaveTray();
     });
+    icons.setup(ui->treeThumbnails);
+    warnWhenOpenFails(opener, window);
+    connect(ui->treeThumbnails, &QTreeWidget::currentItemChanged, this,
+            &PageGenerate::showSelected);
+    connect(ui->treeThumbnails, &QTreeWidget::itemDoubleClicked, this,
+            &PageGenerate::openThumbnail);
+    connect(ui->btnPreview, &QAbstractButton::toggled, ui->previewThumbnail, &QWidget::setVisible);
 }
 
 void PageGenerate::setRunning(bool running)
@@ -51,7 +60,9 @@ void PageGenerate::jobStarted()
     // Any item the context menu remembered goes with the list.
     contextItem = nullptr;
     ui->treeThumbnails->clear();
+    ui->previewThumbnail->clear();
     setRunning(true);
+    jobTime.start();
 }
 
 void PageGenerate::stopRequested()
@@ -102,27 +113,47 @@ void PageGenerate::onGenerated(const ThumbEngine::ThumbnailFiles& files)
 // A file that gave thumbnails is listed by onGenerated; one that gave none is listed here.
 void PageGenerate::onFileDone(const FileReport& report)
 {
-    if (!report.pages.isEmpty())
+    if (!report.pages.isEmpty()) {
+        orderByPage(report);
         return;
+    }
     auto* source = new QTreeWidgetItem(QStringList {report.source});
     source->setIcon(0, window->style()->standardIcon(QStyle::SP_MessageBoxWarning));
     source->setToolTip(0, tr("No thumbnails: %1.").arg(FileReport::describe(report.failure)));
     ui->treeThumbnails->addTopLevelItem(source);
 }
 
-// Beside the status bar's last message: how the job ended and what it gave.
-void PageGenerate::showOutcome(ThumbEngine::ThumbStatus status)
+// The file's thumbnails came as a set; its report has them by page.
+void PageGenerate::orderByPage(const FileReport& report)
 {
-    int thumbnails = 0, without = 0;
+    QTreeWidget* tree = ui->treeThumbnails;
+    QTreeWidgetItem* source = tree->topLevelItem(tree->topLevelItemCount() - 1);
+    if (!source || source->text(0) != report.source)
+        return;
+    QHash<QString, QTreeWidgetItem*> byPath;
+    for (QTreeWidgetItem* thumbnail : source->takeChildren())
+        byPath.insert(thumbnail->text(0), thumbnail);
+    for (const QString& path : report.pages) {
+        if (QTreeWidgetItem* thumbnail = byPath.take(path))
+            source->addChild(thumbnail);
+    }
+    source->addChildren(byPath.values());
+}
+
+// Beside the status bar's last message: how the job ended, how fast, and what it gave.
+JobOutcome PageGenerate::showOutcome(ThumbEngine::ThumbStatus status)
+{
+    JobOutcome outcome;
+    outcome.stopped = status == ThumbEngine::KStopped;
+    outcome.elapsedMs = jobTime.elapsed();
+    outcome.files = processedFiles;
     for (int i = 0; i < ui->treeThumbnails->topLevelItemCount(); ++i) {
         const int made = ui->treeThumbnails->topLevelItem(i)->childCount();
-        thumbnails += made;
-        without += made == 0 ? 1 : 0;
+        outcome.thumbnails += made;
+        outcome.filesWithout += made == 0 ? 1 : 0;
     }
-    const QString outcome = status == ThumbEngine::KStopped
-        ? tr("Stopped. Thumbnails made: %1. Files that gave none: %2.")
-        : tr("Finished. Thumbnails made: %1. Files that gave none: %2.");
-    ui->lblOutcome->setText(outcome.arg(thumbnails).arg(without));
+    ui->lblOutcome->setText(outcome.summary());
+    return outcome;
 }
 
 void PageGenerate::onJobDone(ThumbEngine::ThumbStatus status)
@@ -133,13 +164,11 @@ void PageGenerate::onJobDone(ThumbEngine::ThumbStatus status)
         ui->progressBar->setValue(0);
     setRunning(false);
     ui->lblCurrentFile->clear();
-    showOutcome(status);
+    const JobOutcome outcome = showOutcome(status);
     if (trayIcon->isVisible()) {
-        trayIcon->showMessage(Names::Product,
-                              tr("Thumbnails were generated successfully. Click on icon to open "
-                                 "Miravel window"),
-                              QSystemTrayIcon::Information, 10000);
-        trayIcon->setToolTip(Names::Product + tr(": Done"));
+        trayIcon->showMessage(Names::Product, outcome.balloon(), QSystemTrayIcon::Information,
+                              10000);
+        trayIcon->setToolTip(Names::Product + tr(": Done") + QLatin1Char('\n') + outcome.summary());
     }
 }
 
@@ -193,7 +222,23 @@ void PageGenerate::showContextMenu(const QPoint& pos)
 void PageGenerate::goToFile()
 {
     if (contextItem)
-        showInFileManager(QDir::toNativeSeparators(contextItem->text(0)));
+        opener.showFile(QDir::toNativeSeparators(contextItem->text(0)));
+}
+
+void PageGenerate::showSelected()
+{
+    const QTreeWidgetItem* item = ui->treeThumbnails->currentItem();
+    if (item && item->parent())
+        ui->previewThumbnail->showFile(item->text(0));
+    else
+        ui->previewThumbnail->clear();
+}
+
+// A thumbnail opens in the desktop's viewer; a source row only folds.
+void PageGenerate::openThumbnail(QTreeWidgetItem* item)
+{
+    if (item->parent())
+        opener.open(QUrl::fromLocalFile(item->text(0)));
 }
 
 void PageGenerate::copyFilePath()

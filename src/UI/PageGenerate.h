@@ -1,7 +1,11 @@
 #pragma once
 
+#include "DesktopOpener.h"
+#include "JobOutcome.h"
+#include "ThumbnailIcons.h"
 #include "engine/ThumbEngine.h"
 
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
@@ -17,8 +21,9 @@ namespace Ui {
 class MainWindow;
 }
 
-// Drives the generation page: the buttons' states, progress, the results list and its
-// context menu, and the window's tray icon while the window works in the background.
+// Drives the generation page: the buttons' states, progress, the results list with its
+// thumbnails' pictures, preview and context menu, and the window's tray icon while the window
+// works in the background.
 class PageGenerate : public QObject
 {
     Q_OBJECT
@@ -60,7 +65,10 @@ public slots:
 
 private:
     void setRunning(bool running);
-    void showOutcome(ThumbEngine::ThumbStatus status);
+    void orderByPage(const FileReport& report);
+    JobOutcome showOutcome(ThumbEngine::ThumbStatus status);
+    void showSelected();
+    void openThumbnail(QTreeWidgetItem* item);
     void leaveTray();
 
     Ui::MainWindow* ui = nullptr;
@@ -69,9 +77,12 @@ private:
     qint32 numFiles = 0;
     qint32 processedFiles = 0;
     qint32 lastPercent = 0;
+    QElapsedTimer jobTime;
     QMenu contextMenu;
     QTreeWidgetItem* contextItem = nullptr;
     QSystemTrayIcon* trayIcon = nullptr;
     // Polls the tray while the window hides in it (Qt tells nothing when the host quits).
     QTimer trayWatch;
+    ThumbnailIcons icons;
+    DesktopOpener opener;
 };

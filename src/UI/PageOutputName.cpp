@@ -2,8 +2,11 @@
 #include "ui_MainWindow.h"
 
 #include "options/JobOptions.h"
+#include "options/NamePreview.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 
 #include <filesystem>
@@ -14,9 +17,13 @@ PageOutputName::PageOutputName(QObject* parent)
 {
 }
 
-void PageOutputName::setup(Ui::MainWindow* form)
+void PageOutputName::setup(Ui::MainWindow* form, JobSource jobSource)
 {
     ui = form;
+    job = std::move(jobSource);
+    connect(ui->templateEdit, &QLineEdit::textChanged, this, &PageOutputName::showFirstName);
+    connect(ui->lineOutputFolderImg, &QLineEdit::textChanged, this, &PageOutputName::showFirstName);
+    connect(ui->checkUserFileFolderImg, &QCheckBox::toggled, this, &PageOutputName::showFirstName);
     // A click that took the focus would make the template field drop the selection that a
     // token is meant to replace.
     for (QPushButton* token :
@@ -58,10 +65,56 @@ QString PageOutputName::prepareOutputFolder() const
     const QString folder = ui->lineOutputFolderImg->text();
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(folder.toStdU16String()), error);
-    if (!error)
-        return QString();
-    return tr("The output folder \"%1\" could not be created: %2.")
-        .arg(folder, QString::fromLocal8Bit(error.message().c_str()));
+    if (error)
+        return tr("The output folder \"%1\" could not be created: %2.")
+            .arg(folder, QString::fromLocal8Bit(error.message().c_str()));
+    QFile probe(QDir(folder).filePath(
+        QStringLiteral(".miravel-probe-%1").arg(QCoreApplication::applicationPid())));
+    if (!probe.open(QIODevice::WriteOnly))
+        return tr("Miravel cannot write into the output folder \"%1\": %2.")
+            .arg(folder, probe.errorString());
+    probe.remove();
+    return QString();
+}
+
+void PageOutputName::pageShown()
+{
+    firstSource = NamePreview::firstSource(job());
+    showFirstName();
+}
+
+void PageOutputName::showFirstName()
+{
+    const NamePreview preview = NamePreview::of(job(), firstSource);
+    const QString path = QDir::toNativeSeparators(preview.path);
+    switch (preview.problem) {
+    case NamePreview::None:
+        ui->lblFirstName->setText(tr("Your first file: %1").arg(path));
+        break;
+    case NamePreview::NoSource:
+        ui->lblFirstName->setText(tr("Your first file: no source file is selected yet."));
+        break;
+    case NamePreview::EmptyName:
+        ui->lblFirstName->setText(tr("Your first file: %1 (the name is empty)").arg(path));
+        break;
+    case NamePreview::FolderInName:
+        ui->lblFirstName->setText(
+            tr("Your first file: %1 (the name holds a folder separator)").arg(path));
+        break;
+    }
+}
+
+QString PageOutputName::nameProblem() const
+{
+    const NamePreview preview = NamePreview::of(job(), firstSource);
+    if (preview.problem == NamePreview::EmptyName)
+        return tr("The name format \"%1\" gives an empty name for %2.")
+            .arg(ui->templateEdit->text(), firstSource);
+    if (preview.problem == NamePreview::FolderInName)
+        return tr("The name format \"%1\" gives \"%2\" for %3: a name cannot hold a folder "
+                  "separator.")
+            .arg(ui->templateEdit->text(), preview.name, firstSource);
+    return QString();
 }
 
 void PageOutputName::insertTemplateToken(const QString& word)

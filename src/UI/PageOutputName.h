@@ -1,7 +1,11 @@
 #pragma once
 
+#include "job/ThumbJob.h"
+
 #include <QObject>
 #include <QStringList>
+
+#include <functional>
 
 struct JobOptions;
 
@@ -9,17 +13,20 @@ namespace Ui {
 class MainWindow;
 }
 
-// Drives the output names page: the output folder or the sources' own, and the name template
-// with its token buttons.
+// Drives the output names page: the output folder or the sources' own, the name template
+// with its token buttons, and the name the first source will get.
 class PageOutputName : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY(PageOutputName)
 
 public:
+    // The job as the pages hold it now.
+    using JobSource = std::function<ThumbJob()>;
+
     explicit PageOutputName(QObject* parent = nullptr);
 
-    void setup(Ui::MainWindow* form);
+    void setup(Ui::MainWindow* form, JobSource jobSource);
     // Shows the folder choice and the template of `options`.
     void load(const JobOptions& options);
     // Writes the shown folder choice and template into `options`.
@@ -29,6 +36,11 @@ public:
     // Makes the output folder unless thumbnails go beside their sources; why it could not
     // be made, or empty.
     QString prepareOutputFolder() const;
+    // The page is shown: finds the first source again, as the selection, the types or the
+    // formats may have changed.
+    void pageShown();
+    // Why the template cannot name the first source's thumbnails, or empty.
+    QString nameProblem() const;
 
     // Puts "[word]" at the cursor of the template, replacing any selection.
     void insertTemplateToken(const QString& word);
@@ -38,5 +50,9 @@ public:
     void useFileFolderChanged(int state);
 
 private:
+    void showFirstName();
+
     Ui::MainWindow* ui = nullptr;
+    JobSource job;
+    QString firstSource;
 };

@@ -2,6 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "CompactSpinBoxStyle.h"
+#include "job/FileFamilies.h"
 
 PageThumbOptions::PageThumbOptions(QObject* parent)
     : QObject(parent)
@@ -12,17 +13,20 @@ void PageThumbOptions::setup(Ui::MainWindow* form)
 {
     ui = form;
     families = {
-        {Word, ui->groupWordOptions, ui->wordSpinThumbWidth, ui->wordSpinThumbHeight,
-         ui->wordSpinPageFrom, ui->wordSpinPageTo, ui->wordCheckKeepAspectRatio},
-        {Excel, ui->groupExcelOptions, ui->excelSpinThumbWidth, ui->excelSpinThumbHeight,
-         ui->excelSpinPageFrom, ui->excelSpinPageTo, ui->excelCheckKeepAspectRatio},
-        {PowerPoint, ui->groupPowerPointOptions, ui->ppointSpinThumbWidth,
-         ui->ppointSpinThumbHeight, ui->ppointSpinPageFrom, ui->ppointSpinPageTo,
-         ui->pptCheckKeepAspectRatio},
-        {Pdf, ui->groupBox_6, ui->pdfSpinThumbWidth, ui->pdfSpinThumbHeight, ui->pdfSpinPageFrom,
-         ui->pdfSpinPageTo, ui->pdfCheckKeepAspectRatio},
-        {Picture, ui->groupBox_5, ui->picSpinThumbWidth, ui->picSpinThumbHeight, nullptr, nullptr,
-         ui->picCheckKeepAspectRatio},
+        {Word, QStringLiteral("Microsoft Word"), ui->groupWordOptions, ui->wordSpinThumbWidth,
+         ui->wordSpinThumbHeight, ui->wordSpinPageFrom, ui->wordSpinPageTo,
+         ui->wordCheckKeepAspectRatio},
+        {Excel, QStringLiteral("Microsoft Excel"), ui->groupExcelOptions, ui->excelSpinThumbWidth,
+         ui->excelSpinThumbHeight, ui->excelSpinPageFrom, ui->excelSpinPageTo,
+         ui->excelCheckKeepAspectRatio},
+        {PowerPoint, QStringLiteral("Microsoft PowerPoint"), ui->groupPowerPointOptions,
+         ui->ppointSpinThumbWidth, ui->ppointSpinThumbHeight, ui->ppointSpinPageFrom,
+         ui->ppointSpinPageTo, ui->pptCheckKeepAspectRatio},
+        {Pdf, QStringLiteral("Portable Document Format (PDF)"), ui->groupBox_6,
+         ui->pdfSpinThumbWidth, ui->pdfSpinThumbHeight, ui->pdfSpinPageFrom, ui->pdfSpinPageTo,
+         ui->pdfCheckKeepAspectRatio},
+        {Picture, QStringLiteral("Pictures"), ui->groupBox_5, ui->picSpinThumbWidth,
+         ui->picSpinThumbHeight, nullptr, nullptr, ui->picCheckKeepAspectRatio},
     };
     // The fixed 42-pixel boxes must show every value up to 1000. The style lives as long as
     // the page that holds them.
@@ -88,4 +92,21 @@ void PageThumbOptions::disableFamily(qint32 family)
         if (f.family == family)
             f.group->setEnabled(false);
     }
+}
+
+QString PageThumbOptions::backwardsRange(const QStringList& extensions) const
+{
+    for (const FamilyOptions& f : families) {
+        if (!f.pageFrom || f.pageFrom->value() <= f.pageTo->value())
+            continue;
+        for (const QString& extension : extensions) {
+            if (FileFamilies::suffixSet(f.family).contains(extension.toLower()))
+                return tr("The page range of %1 runs backwards: From %2 is after To %3. Please "
+                          "set From to a page before or equal to To.")
+                    .arg(f.name)
+                    .arg(f.pageFrom->value())
+                    .arg(f.pageTo->value());
+        }
+    }
+    return QString();
 }

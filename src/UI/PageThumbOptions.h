@@ -32,12 +32,16 @@ public:
     ThumbSettings::tOutFormat outputFormat() const;
     // Greys out the option group of a family that cannot be made here.
     void disableFamily(qint32 family);
+    // Why a job of these suffixes cannot start: a page range of theirs that runs backwards;
+    // or empty.
+    QString backwardsRange(const QStringList& extensions) const;
 
 private:
     // The widgets of one file family's options.
     struct FamilyOptions
     {
         qint32 family;
+        QString name; // as the file-type list names it
         QGroupBox* group;
         QSpinBox* width;
         QSpinBox* height;

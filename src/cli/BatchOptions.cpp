@@ -4,6 +4,7 @@
 #include "options/JobBuilder.h"
 #include "options/StoredSettings.h"
 #include "output/OutputFormat.h"
+#include "output/WorkArea.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -90,11 +91,13 @@ bool BatchOptions::parse(const QStringList& arguments)
     parser.setApplicationDescription(
         tr("Makes thumbnails of documents and pictures without a window.\n"
            "Prints one line per source file: the source, then each thumbnail's page and "
-           "path, tab-separated.\n"
+           "path, tab-separated; in names a backslash is written \\\\ and a control "
+           "character \\xHH, as printf %b reads them.\n"
            "FAMILY is one of word, excel, powerpoint, pdf (also for text) and pictures; "
            "without FAMILY= a value applies to every family.\n"
-           "Exit status: 0 all files gave thumbnails, 1 some gave none, 2 usage error, "
-           "130/143 stopped by SIGINT/SIGTERM."));
+           "Exit status: 0 all files gave thumbnails, 1 some gave none (missing paths "
+           "included), 2 usage error or unusable output or working folder, 129/130/143 "
+           "stopped by SIGHUP/SIGINT/SIGTERM, 141 standard output closed."));
     parser.addHelpOption();
     const QCommandLineOption batch(QStringLiteral("batch"), tr("Run without a window."));
     const QCommandLineOption types(
@@ -220,11 +223,13 @@ bool BatchOptions::parse(const QStringList& arguments)
     }
     if (job.paths.isEmpty())
         return fail(tr("no files or folders given"));
-    for (const QString& path : qAsConst(job.paths)) {
-        if (!QFileInfo::exists(path))
-            return fail(tr("no such file or folder: %1").arg(path));
-    }
-    return checkOutput();
+    if (!checkOutput())
+        return false;
+    const QString unusable = WorkArea::check();
+    if (!unusable.isEmpty())
+        return fail(
+            tr("cannot use the working folder %1: %2").arg(WorkArea::workingFolder(), unusable));
+    return true;
 }
 
 bool BatchOptions::applyTypes(const QStringList& names, const QStringList& suffixes)

@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace {
@@ -26,6 +27,23 @@ QString clockText(qint64 ms)
 {
     const qint64 s = ms / 1000;
     return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+// A name as a terminal shows it safely and a reader splits the line unambiguously: a
+// backslash doubled, any control character as \xHH, as printf %b reads them back.
+QString escaped(const QString& name)
+{
+    QString text;
+    for (const QChar c : name) {
+        const ushort code = c.unicode();
+        if (code == '\\')
+            text += QLatin1String("\\\\");
+        else if (code < 0x20 || (code >= 0x7f && code <= 0x9f))
+            text += QStringLiteral("\\x%1").arg(code, 2, 16, QLatin1Char('0'));
+        else
+            text += c;
+    }
+    return text;
 }
 
 QtMessageHandler defaultHandler = nullptr;
@@ -84,7 +102,8 @@ void BatchRunner::onFileDone(const FileReport& report)
 {
     ++done;
     if (report.pages.isEmpty())
-        failed << report.source;
+        failed << escaped(report.source) + QStringLiteral(": ")
+                + FileReport::describe(report.failure);
     current.clear();
     writeResult(report);
 }
@@ -99,8 +118,8 @@ void BatchRunner::onDone()
         writeLine(stderr,
                   tr("miravel: no thumbnails were made of %n file(s):", nullptr, failed.size())
                       .toLocal8Bit());
-        for (const QString& path : qAsConst(failed))
-            writeLine(stderr, QFile::encodeName(path));
+        for (const QString& line : qAsConst(failed))
+            writeLine(stderr, QFile::encodeName(line));
     }
     if (stoppedBy)
         QCoreApplication::exit(128 + stoppedBy);
@@ -110,10 +129,15 @@ void BatchRunner::onDone()
 
 void BatchRunner::onTermination(int signalNumber)
 {
-    // The file in hand finishes, so no thumbnail is left half written.
-    if (!stoppedBy)
-        stoppedBy = signalNumber;
-    engine.stop();
+    if (stoppedBy) {
+        // Asked again: the file in hand is not waited for. The children end with this process.
+        clearProgress();
+        std::_Exit(128 + signalNumber);
+    }
+    stoppedBy = signalNumber;
+    // The file in hand finishes, so no thumbnail is left half written, unless it waits on the
+    // office, which could take its whole call limit.
+    engine.abort();
 }
 
 void BatchRunner::writeResult(const FileReport& report)
@@ -132,12 +156,14 @@ void BatchRunner::writeResult(const FileReport& report)
             line.insert(QStringLiteral("error"), FileReport::describe(report.failure));
         written = writeLine(stdout, QJsonDocument(line).toJson(QJsonDocument::Compact));
     } else {
-        QByteArray line = QFile::encodeName(report.source);
-        for (auto it = report.pages.cbegin(); it != report.pages.cend(); ++it)
-            line += '\t' + QByteArray::number(it.key()) + '\t' + QFile::encodeName(it.value());
+        QByteArray line = QFile::encodeName(escaped(report.source));
+        for (auto it = report.pages.cbegin(); it != report.pages.cend(); ++it) {
+            line +=
+                '\t' + QByteArray::number(it.key()) + '\t' + QFile::encodeName(escaped(it.value()));
+        }
         written = writeLine(stdout, line);
     }
-    if (!written)
+    if (!written && !stoppedBy)
         onTermination(SIGPIPE);
     showProgress();
 }
@@ -149,7 +175,7 @@ void BatchRunner::showProgress()
     const qint64 elapsed = clock.elapsed();
     const QString left = done > 0 && total > done ? clockText(elapsed / done * (total - done))
                                                   : QStringLiteral("-:--");
-    QString name = QFileInfo(current).fileName();
+    QString name = escaped(QFileInfo(current).fileName());
     if (name.size() > 40)
         name = name.left(37) + QStringLiteral("...");
     const QString line = tr("[%1/%2] %3  %4 elapsed, %5 left")

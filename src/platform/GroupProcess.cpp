@@ -4,10 +4,12 @@
 #include <QFile>
 
 #include <csignal>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 GroupProcess::GroupProcess(QObject* parent)
     : QProcess(parent)
+    , parentId(::getpid())
 {
 }
 
@@ -20,6 +22,10 @@ GroupProcess::~GroupProcess()
 void GroupProcess::setupChildProcess()
 {
     ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The parent may have died before the line above.
+    if (::getppid() != parentId)
+        ::_exit(127);
 }
 
 void GroupProcess::killGroup()

@@ -5,7 +5,9 @@
 #include <QStringList>
 
 // A QProcess whose child leads a process group of its own, so that the child and
-// everything it spawns can be ended together.
+// everything it spawns can be ended together. The child is killed when the thread that
+// started it ends, and so when this program ends, however it ends: start it from a thread
+// that outlives it.
 class GroupProcess : public QProcess
 {
     Q_OBJECT
@@ -39,4 +41,7 @@ public:
 
 protected:
     void setupChildProcess() override;
+
+private:
+    const qint64 parentId; // this program's process id, seen by the child after the fork
 };

@@ -43,12 +43,6 @@ QMap<qint32, Thumbnailer*> standardProducers()
     return producers;
 }
 
-// Only regular files are handed on: opening a FIFO or a device would block the worker.
-bool isRegularFile(const QFileInfo& info)
-{
-    return info.exists() && info.isFile();
-}
-
 // The installed office, or none when Miravel was built without office support.
 const OfficeInstallation* installedOffice()
 {
@@ -126,6 +120,14 @@ void ThumbEngine::stop()
     stopRequested = true;
 }
 
+void ThumbEngine::abort()
+{
+    stopRequested = true;
+    // A producer waiting on a hung office would otherwise hold the end up.
+    for (Thumbnailer* producer : qAsConst(producers))
+        producer->abort();
+}
+
 void ThumbEngine::quit()
 {
     {
@@ -133,9 +135,7 @@ void ThumbEngine::quit()
         quitRequested = true;
         jobReady.wakeOne();
     }
-    // A producer waiting on a hung office would otherwise hold the quit up.
-    for (Thumbnailer* producer : qAsConst(producers))
-        producer->abort();
+    abort();
     wait();
     releaseProducers();
 }
@@ -174,9 +174,11 @@ void ThumbEngine::run()
             if (quitRequested)
                 break;
             const QStringList preparation = std::exchange(pendingPreparation, {});
+            started.clear();
             if (!jobPending) {
                 lock.unlock();
-                startProducers(preparation, {});
+                for (const QString& extension : preparation)
+                    startProducer(extension.toLower());
                 continue;
             }
             // The producers are idle here, so their settings can be replaced.
@@ -185,7 +187,6 @@ void ThumbEngine::run()
             currentFile.clear();
             applySettings();
         }
-        startProducers(job.extensions, job.paths);
 
         QSet<QString> files;
         if (gatherFiles(files)) {
@@ -203,16 +204,12 @@ void ThumbEngine::run()
         producer->releaseWorkerResources();
 }
 
-void ThumbEngine::startProducers(const QStringList& extensions, const QStringList& paths)
+void ThumbEngine::startProducer(const QString& suffix)
 {
-    QSet<QString> suffixes;
-    for (const QString& extension : extensions)
-        suffixes.insert(extension.toLower());
-    for (const QString& path : paths)
-        suffixes.insert(QFileInfo(path).suffix().toLower());
-    for (Thumbnailer* producer : qAsConst(producers)) {
-        if (producer->supportedExtensions().intersects(suffixes))
-            producer->jobStarting();
+    Thumbnailer* producer = producers.value(typeForSuffix(suffix));
+    if (producer && !started.contains(producer)) {
+        started.insert(producer);
+        producer->jobStarting();
     }
 }
 
@@ -222,10 +219,11 @@ bool ThumbEngine::gatherFiles(QSet<QString>& files)
         if (isStopping())
             return false;
         const QFileInfo info(path);
-        if (isRegularFile(info))
-            files.insert(path);
-        else if (info.isDir())
+        // Anything else chosen, missing or no regular file, is kept to be reported.
+        if (info.isDir())
             scanFolder(path, files);
+        else
+            addFile(path, info, files);
     }
     if (isStopping())
         return false;
@@ -244,7 +242,7 @@ void ThumbEngine::scanFolder(const QString& folder, QSet<QString>& files)
             return;
         it.next();
         const QFileInfo info = it.fileInfo();
-        if (info.isDir() || !isRegularFile(info))
+        if (info.isDir())
             continue;
         const QString suffix = info.suffix();
         const bool wanted = std::any_of(
@@ -254,9 +252,18 @@ void ThumbEngine::scanFolder(const QString& folder, QSet<QString>& files)
         if (wanted) {
             const QString path = info.absoluteFilePath();
             emit sigStatus(KFileFound, path);
-            files.insert(path);
+            addFile(path, info, files);
         }
     }
+}
+
+void ThumbEngine::addFile(const QString& path, const QFileInfo& info, QSet<QString>& files)
+{
+    files.insert(path);
+    // The office starts while the files before its first document are made. An empty file is
+    // no document, and neither a missing path nor a FIFO or device has a size.
+    if (info.size() > 0)
+        startProducer(info.suffix().toLower());
 }
 
 qint32 ThumbEngine::typeForSuffix(const QString& suffix)
@@ -277,18 +284,25 @@ qint32 ThumbEngine::typeForSuffix(const QString& suffix)
 
 void ThumbEngine::processFile(const QString& path)
 {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    const qint32 family = typeForSuffix(suffix);
+    const QFileInfo info(path);
+    const qint32 family = typeForSuffix(info.suffix().toLower());
     currentFile = QDir::toNativeSeparators(path);
     emit sigStatus(KCurrentFile, currentFile);
 
     FileReport report;
     report.source = currentFile;
     Thumbnailer* producer = producers.value(family);
-    if (!producer) {
+    // Only regular files are handed on: opening a FIFO or a device would block the worker.
+    if (!info.exists()) {
+        report.failure = FileReport::NotFound;
+    } else if (!info.isFile()) {
+        report.failure = FileReport::NotAFile;
+    } else if (!producer) {
         qDebug() << "ThumbEngine::run"
                  << " no producer for " << currentFile;
         report.failure = FileReport::NotSupported;
+    }
+    if (report.failure != FileReport::None) {
         emit sigFileDone(report);
         return;
     }

@@ -14,6 +14,8 @@
 
 #include <atomic>
 
+class QFileInfo;
+
 // The one worker thread: gathers a job's files and hands each to its producer.
 class ThumbEngine : public QThread
 {
@@ -47,8 +49,10 @@ public:
     // that a job started soon after does not wait for it. Ignored while a job runs.
     void prepare(const QStringList& extensions);
     void stop();
-    // Ends the job after the file in hand, cut short where its producer can abort, waits
-    // for the worker, then releases the producers.
+    // As stop(), and cuts the file in hand short where its producer can abort (an office
+    // call). Such a producer does no more work. Does not wait.
+    void abort();
+    // Ends the job as abort() does, waits for the worker, then releases the producers.
     void quit();
 
 signals:
@@ -64,10 +68,12 @@ protected:
 
 private:
     void applySettings();
-    // Lets the producers of the families the job may hold start their slow parts.
-    void startProducers(const QStringList& extensions, const QStringList& paths);
+    // Lets the producer of files of this suffix start its slow parts, once per job.
+    void startProducer(const QString& suffix);
     bool gatherFiles(QSet<QString>& files);
     void scanFolder(const QString& folder, QSet<QString>& files);
+    // Adds a path to the job's files; the first file of a family starts its producer.
+    void addFile(const QString& path, const QFileInfo& info, QSet<QString>& files);
     qint32 typeForSuffix(const QString& suffix);
     void processFile(const QString& path);
     void releaseProducers();
@@ -82,6 +88,7 @@ private:
     QMap<qint32, Thumbnailer*> producers;
     QHash<QString, qint32> suffixCache;
     QString currentFile;
+    QSet<Thumbnailer*> started; // producers told of the job in hand; worker only
     ThumbJob pendingJob; // handed over under mutex
     std::atomic<bool> jobPending {false}; // written under mutex, polled without it
     QStringList pendingPreparation; // under mutex; empty when none is asked for

@@ -9,6 +9,12 @@ QString FileReport::describe(Failure failure)
         return tr("not a supported file type");
     case Unknown:
         break;
+    case NotFound:
+        return tr("no such file");
+    case NotAFile:
+        return tr("not a regular file");
+    case EmptyFile:
+        return tr("the file is empty");
     }
     return tr("no thumbnail could be made");
 }

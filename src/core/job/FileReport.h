@@ -16,7 +16,10 @@ public:
     enum Failure {
         None, // thumbnails were made
         NotSupported, // no producer takes files of its suffix
-        Unknown // the producer made nothing and told no reason
+        Unknown, // the producer made nothing and told no reason
+        NotFound, // the path names nothing (any more)
+        NotAFile, // no regular file: a FIFO, a device, a socket
+        EmptyFile // a document of zero bytes
     };
 
     // A few words a user understands; empty for None.

@@ -1,11 +1,13 @@
 #include "output/WorkArea.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cerrno>
 #include <csignal>
+#include <filesystem>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +29,14 @@ QString WorkArea::path()
 {
     static const WorkArea instance;
     return instance.area;
+}
+
+QString WorkArea::check()
+{
+    const QByteArray area = QFile::encodeName(path());
+    std::error_code error;
+    std::filesystem::create_directories(area.constData(), error);
+    return error ? QString::fromLocal8Bit(error.message().c_str()) : QString();
 }
 
 WorkArea::WorkArea()

@@ -53,7 +53,10 @@ Thumbnailer::tThumbnailPages OfficeThumbnailer::generate(QFile& file)
 {
     tThumbnailPages pages;
     std::optional<StageTimer> starting(std::in_place, "office-start", file.fileName());
-    if (std::unique_ptr<OfficeApplication> application = plan.start()) {
+    if (QFileInfo::exists(file.fileName()) && file.size() == 0) {
+        // The office would take it for a new, blank document.
+        fail(FileReport::EmptyFile);
+    } else if (std::unique_ptr<OfficeApplication> application = plan.start()) {
         starting.reset();
         const QString source = QDir::toNativeSeparators(file.fileName());
         std::unique_ptr<OfficeDocument> document;

@@ -103,6 +103,12 @@ QString Thumbnailer::thumbnailPath(const QFile& source, qint32 page) const
 
 QString Thumbnailer::thumbnailPath(const QString& folder, const QFile& source, qint32 page) const
 {
+    return thumbnailPath(settings, folder, source, page);
+}
+
+QString Thumbnailer::thumbnailPath(const ThumbSettings& settings, const QString& folder,
+                                   const QFile& source, qint32 page)
+{
     return folder + expandTemplate(settings.nameFormat, source, page) + QLatin1Char('.')
         + extensionFor(settings.outputFormat);
 }

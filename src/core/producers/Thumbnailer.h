@@ -53,6 +53,9 @@ public:
     QString thumbnailPath(const QFile& source, qint32 page) const;
     // The same with the folder given.
     QString thumbnailPath(const QString& folder, const QFile& source, qint32 page) const;
+    // The same for any settings: how every producer names its thumbnails.
+    static QString thumbnailPath(const ThumbSettings& settings, const QString& folder,
+                                 const QFile& source, qint32 page);
 
     // Rasterises settings.pageStart..pageEnd of `pdf` with pdftopng and saves the pages.
     // A PDF that holds only part of its source (an exported page range) passes the number

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+// What a job gave when it ended, and how the window tells it.
+struct JobOutcome
+{
+    Q_DECLARE_TR_FUNCTIONS(JobOutcome)
+
+public:
+    bool stopped = false;
+    qint64 elapsedMs = 0;
+    int files = 0; // handled by the engine
+    int thumbnails = 0;
+    int filesWithout = 0; // files that gave no thumbnail
+
+    // "Finished in 12 s (20 files a second). Thumbnails made: 240. Files that gave none: 0."
+    QString summary() const;
+    // The tray's message: how the job ended, then the summary.
+    QString balloon() const;
+};
