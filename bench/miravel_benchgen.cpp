@@ -3,9 +3,12 @@
 //   miravel-benchgen pdf FOLDER COUNT PAGES   COUNT PDFs of PAGES A4 pages each: prose, a
 //                                             vector chart and a photo-like picture per page
 //   miravel-benchgen text FOLDER COUNT        COUNT plain-text files of a few KB of prose
+//   miravel-benchgen photos FOLDER COUNT      COUNT JPEG photos of 4000 x 3000 (12 MP): a few
+//                                             pictures, each file told apart by a comment
 //
 // The content is pseudo-random with a fixed seed, so every run writes the same files.
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -15,6 +18,8 @@
 #include <QPdfWriter>
 #include <QRandomGenerator>
 #include <QTextStream>
+#include <QVector>
+#include <QtEndian>
 
 #include <cmath>
 #include <cstdio>
@@ -167,11 +172,39 @@ bool writeText(const QString& path, QRandomGenerator& random)
     return true;
 }
 
+// Few distinct pictures, as encoding 12 MP takes long; every file differs in its bytes
+// (a comment after the JFIF header), so no cache can tell two apart.
+bool writePhotos(const QString& folder, int count, QRandomGenerator& random)
+{
+    constexpr int Pictures = 4;
+    QVector<QByteArray> encoded;
+    for (int i = 0; i < Pictures && i < count; ++i) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        if (!photo(random, QSize(4000, 3000)).save(&buffer, "JPEG", 90))
+            return false;
+        encoded << buffer.data();
+    }
+    for (int i = 1; i <= count; ++i) {
+        QByteArray bytes = encoded.at(i % encoded.size());
+        const QByteArray text = "miravel-benchgen photo " + QByteArray::number(i);
+        QByteArray comment("\xff\xfe\0\0", 4);
+        qToBigEndian(quint16(text.size() + 2), comment.data() + 2);
+        // After the start of image (2 bytes) and the JFIF segment (2 + 16 bytes).
+        bytes.insert(20, comment + text);
+        QFile file(folder + QStringLiteral("/photo-%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return false;
+    }
+    return true;
+}
+
 int usage()
 {
     std::fprintf(stderr,
                  "usage: miravel-benchgen pdf FOLDER COUNT PAGES\n"
-                 "       miravel-benchgen text FOLDER COUNT\n");
+                 "       miravel-benchgen text FOLDER COUNT\n"
+                 "       miravel-benchgen photos FOLDER COUNT\n");
     return 2;
 }
 
@@ -188,9 +221,10 @@ int main(int argc, char* argv[])
     const QString folder = args.value(2);
     const int count = args.value(3).toInt();
     const int pages = args.value(4).toInt();
+    const bool photos = kind == QLatin1String("photos");
     if ((kind == QLatin1String("pdf") && (args.size() != 5 || pages < 1))
-        || (kind == QLatin1String("text") && args.size() != 4)
-        || (kind != QLatin1String("pdf") && kind != QLatin1String("text")) || count < 1)
+        || ((kind == QLatin1String("text") || photos) && args.size() != 4)
+        || (kind != QLatin1String("pdf") && kind != QLatin1String("text") && !photos) || count < 1)
         return usage();
     if (!QDir().mkpath(folder)) {
         std::fprintf(stderr, "miravel-benchgen: cannot create %s\n", qPrintable(folder));
@@ -198,6 +232,12 @@ int main(int argc, char* argv[])
     }
 
     QRandomGenerator random(20240601);
+    if (photos) {
+        if (writePhotos(folder, count, random))
+            return 0;
+        std::fprintf(stderr, "miravel-benchgen: cannot write the photos\n");
+        return 1;
+    }
     for (int i = 1; i <= count; ++i) {
         const QString number = QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
         const bool ok = kind == QLatin1String("pdf")

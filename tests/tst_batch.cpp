@@ -26,13 +26,14 @@ private slots:
     {
         // Orphans come here rather than to init, which would end a stopped group of them at once.
         QVERIFY(::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0);
-        for (const char* sub : {"in", "bad", "odd", "slow", "tmp", "home/.config/Tessarine", "badhome/.local/share"})
+        for (const char* sub : {"in", "bad", "odd", "slow", "tmp", "upd", "home/.config/Tessarine", "badhome/.local/share"})
             QVERIFY(QDir(dir.path()).mkpath(QLatin1String(sub)));
         QImage picture(100, 80, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
         for (const char* name : {"in/pic.png", "odd/-a b.png", "odd/it's \"ünï\".png", "odd/e\x1b[31m\t\n\\\xc2\x9b.png"})
             QVERIFY(picture.save(path(QString::fromUtf8(name)), "PNG"));
         QVERIFY(::mkfifo(qPrintable(path("odd/fifo.png")), 0600) == 0 && !writeFile(path("badhome/.local/share/miravel"), "no folder").isEmpty());
+        QVERIFY(picture.save(path("upd/pic.png"), "PNG"));
         QPdfWriter pdf(path("in/doc.pdf")), big(path("big.pdf"));
         QPainter painter(&pdf), bigPainter(&big);
         pdf.newPage();
@@ -81,6 +82,10 @@ private slots:
         QTest::addRow("control characters and backslashes in names escaped")
             << QStringList{"-o", "{d}/out", QString::fromUtf8("{d}/odd/e\x1b[31m\t\n\\\xc2\x9b.png")} << QByteArray() << 0
             << QStringList{"{d}/odd/e\\x1b[31m\\x09\\x0a\\\\\\x9b.png\t1\t{d}/out/thumbnail_e\\x1b[31m\\x09\\x0a\\\\\\x9b_1.png"} << QStringList() << "home";
+        QTest::addRow("shard beyond the count gives 2")
+            << QStringList{"--shard", "4/3", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --shard 4/3"} << "home";
+        QTest::addRow("shard 0 gives 2")
+            << QStringList{"--shard", "0/3", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --shard 0/3"} << "home";
         QTest::addRow("size out of range gives 2")
             << QStringList{"--size", "5x5", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --size 5x5"} << "home";
         QTest::addRow("output below a file gives 2")
@@ -143,6 +148,76 @@ private slots:
         QCOMPARE(written, thumbnails);
         QFile settings(path("home/.config/Tessarine/Miravel.conf"));
         QVERIFY(settings.open(QIODevice::ReadOnly) && settings.readAll() == storedSettings);
+    }
+    void update_data()
+    {
+        QTest::addColumn<QStringList>("args");   // of both runs, beside --update --json
+        QTest::addColumn<QStringList>("second"); // of the second run only
+        QTest::addColumn<QString>("change");     // made to upd/pic.png between the runs
+        QTest::addColumn<QStringList>("skipped"); // sources the second run passes over
+        QTest::addColumn<int>("exitCode");
+        const QStringList out{"-o", "{d}/uout"}, both{"doc.pdf", "pic.png"}, doc{"doc.pdf"};
+        QTest::addRow("unchanged") << out << QStringList() << "" << both << 0;
+        QTest::addRow("unchanged, without --update: all made") << out << QStringList() << "plain" << QStringList() << 0;
+        QTest::addRow("jpeg unchanged") << out + QStringList{"-F", "jpg"} << QStringList() << "" << both << 0;
+        QTest::addRow("changed time") << out << QStringList() << "touch" << doc << 0;
+        QTest::addRow("changed size, same time") << out << QStringList() << "grow" << doc << 0;
+        QTest::addRow("changed settings") << out << QStringList{"--keep-aspect", "pictures=off"} << "" << doc << 0;
+        QTest::addRow("changed page range") << out << QStringList{"--pages", "pdf=1-2"} << "" << QStringList{"pic.png"} << 0;
+        QTest::addRow("missing thumbnail") << out << QStringList() << "remove" << doc << 0;
+        QTest::addRow("bmp newer than its source") << out + QStringList{"-F", "bmp"} << QStringList() << "" << both << 0;
+        QTest::addRow("bmp older than its source") << out + QStringList{"-F", "bmp"} << QStringList() << "touch" << doc << 0;
+        QTest::addRow("time token refused") << out << QStringList{"-T", "[NAME]_[Time]"} << "" << QStringList() << 2;
+        QTest::addRow("miravel thumbnails beside their sources passed over") << QStringList{"-b"} << QStringList() << ""
+            << QStringList{"doc.pdf", "pic.png", "thumbnail_doc_1.png", "thumbnail_pic_1.png"} << 0;
+    }
+    // The same command twice: the second run passes over what is up to date, and Miravel's own thumbnails.
+    void update()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, second);
+        QFETCH(QString, change);
+        QFETCH(QStringList, skipped);
+        QFETCH(int, exitCode);
+        QVERIFY(QDir(path("uout")).removeRecursively());
+        QFile::copy(path("in/doc.pdf"), path("upd/doc.pdf")); // once written whole
+        for (const QString& name : QDir(path("upd")).entryList({"thumbnail_*"}))
+            QVERIFY(QFile::remove(path("upd/" + name)));
+        args = QStringList{"--update", "--batch", "--json"} + args.replaceInStrings("{d}", dir.path()) + QStringList{path("upd")};
+        QFile pic(path("upd/pic.png"));
+        QVERIFY(pic.open(QIODevice::ReadWrite) && pic.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        QProcess process;
+        for (int run = 0; run < 2; ++run) {
+            start(process, run ? args.mid(change == "plain" ? 1 : 0) + second : args);
+            QVERIFY(process.waitForFinished(60000));
+            QCOMPARE(process.exitCode(), run ? exitCode : 0);
+            const QDateTime modified = pic.fileTime(QFileDevice::FileModificationTime);
+            if (run)
+                break;
+            if (change == "grow") // same time
+                QVERIFY(pic.seek(pic.size()) && pic.write("x") == 1 && pic.flush() && pic.setFileTime(modified, QFileDevice::FileModificationTime));
+            else if (change == "touch") // after the thumbnail
+                QVERIFY(pic.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime));
+            else if (change == "remove")
+                QVERIFY(QFile::remove(path("uout/thumbnail_pic_1.png")));
+        }
+        QStringList passed;
+        int upToDate = 0;
+        for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            const bool own = object["reason"] == "a thumbnail made by Miravel";
+            if (object["skipped"].toBool())
+                passed << QFileInfo(object["source"].toString()).fileName();
+            upToDate += object["skipped"].toBool() && !own;
+            // Up to date: listed with the thumbnails of before; own thumbnails with none.
+            QVERIFY(line.isEmpty() || object["thumbnails"].toArray().isEmpty() == own);
+        }
+        passed.sort();
+        QCOMPARE(passed, skipped);
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        const QString expected = exitCode ? "[DATE] or [TIME]" : change == "plain" ? "" : QString("Up to date: %1\n").arg(upToDate);
+        QVERIFY2(errors.contains(expected) && errors.contains("Up to date") == (!exitCode && change != "plain")
+                 && errors.contains("passed over 2 thumbnail(s) made by Miravel") == (passed.size() > upToDate), qPrintable(errors));
     }
     void interrupt_data()
     {

@@ -180,6 +180,42 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(picture->starts.load(), 2, 10000);
         QCOMPARE(pdf->starts.load(), 3);
     }
+    // Three shares of a tree: each file in exactly one, the same one through another path to it.
+    void shards()
+    {
+        QStringList files; // relative to the tree
+        for (int i = 0; i < 100; ++i)
+            files << touch(QStringLiteral("tree/d%1/f%2.pdf").arg(i % 7).arg(i)).mid(temp->filePath("tree/").size());
+        files.sort();
+        QVERIFY(QFile::link(temp->filePath("tree"), temp->filePath("mount")));
+        QHash<QString, int> shareOf;
+        int jobs = 0;
+        for (const QString root : {"tree", "mount", ""}) { // "": every file named on its own
+            const QString base = temp->filePath((root.isEmpty() ? QStringLiteral("tree") : root) + "/");
+            QStringList covered;
+            for (int k = 1; k <= 3; ++k) {
+                ThumbJob job;
+                job.extensions = QStringList{"pdf"};
+                job.recursive = true;
+                job.shard = {k, 3};
+                job.paths = root.isEmpty() ? QStringList(files).replaceInStrings(QRegularExpression("^"), base) : QStringList{base};
+                recorder->statuses.clear();
+                engine->startJob(job);
+                ++jobs;
+                QTRY_COMPARE_WITH_TIMEOUT(recorder->done.size(), jobs, 10000);
+                const QVariantList current = recorder->statuses.value(ThumbEngine::KCurrentFile);
+                QVERIFY(current.size() > 5); // spread over the shares
+                for (const QVariant& path : current) {
+                    covered << path.toString().mid(base.size());
+                    if (!root.isEmpty())
+                        QCOMPARE(shareOf.value(covered.last(), k), k);
+                    shareOf.insert(covered.last(), k);
+                }
+            }
+            covered.sort();
+            QCOMPARE(covered, files);
+        }
+    }
     void quitWhileProducerRuns()
     {
         touch(QStringLiteral("a.pdf"));
@@ -215,7 +251,11 @@ private:
     void startJob(const QStringList& paths, bool recursive = false,
                   const QStringList& extensions = {"pdf", "jpg"})
     {
-        engine->startJob(ThumbJob{{}, extensions, paths, recursive});
+        ThumbJob job;
+        job.extensions = extensions;
+        job.paths = paths;
+        job.recursive = recursive;
+        engine->startJob(job);
     }
 
     std::unique_ptr<QTemporaryDir> temp;

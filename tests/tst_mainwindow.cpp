@@ -49,7 +49,7 @@ QVariantMap changedSettings()
 {
     QVariantMap map{{"MVSFileTypes", "Text,txt,Portable Document Format (PDF),Pictures,png"},
                     {"MVSOutputFormat", 0}, {"MVSLookRecursive", false}, {"MVSOutputFolder", "/x"},
-                    {"MVSUseFileFolder", true}, {"MVSNameFormat", "[CDATE]"}};
+                    {"MVSUseFileFolder", true}, {"MVSNameFormat", "[CDATE]"}, {"MVSOnlyNewOrChanged", true}};
     int value = 100;
     for (const QString family : {"MVSWord", "MVSExcel", "MVSPowerPoint", "MVSPdf", "MVSPicture"}) {
         map.insert(family + "MVSKeepAspectRatio", false);
@@ -148,7 +148,8 @@ private slots:
         for (int i = 0; i < 3; ++i)
             QCOMPARE(get(groups[i])->isEnabled(), available[i]);
         QCOMPARE(startupPopups.size(), available[0] && available[1] && available[2] ? 0 : 1);
-        QVERIFY(get<QCheckBox>("picCheckKeepAspectRatio")->isChecked()); // first start: aspect kept
+        QVERIFY(get<QCheckBox>("picCheckKeepAspectRatio")->isChecked()); // first start: aspect kept, all made
+        QVERIFY(!get<QCheckBox>("checkOnlyNewOrChanged")->isChecked());
         for (int step = 0; step < 9; ++step) {
             const int index = step < 5 ? step : 8 - step;
             if (step == 5) { // back never warns, even with every page's input gone
@@ -684,6 +685,9 @@ private slots:
         QCOMPARE(failed[0].first, QString("Miravel could not open \"%1\": the program that opens it failed (exit status 4).").arg(thumbnail));
 
         QApplication::clipboard()->setText(QStringLiteral("previous"));
+        // Again, only what is new or changed; a thumbnail put among the sources is passed over.
+        QVERIFY(QFile::copy(thumbnail, fixtures.filePath(QStringLiteral("in/copied.png"))));
+        get<QCheckBox>("checkOnlyNewOrChanged")->setChecked(true);
         QTest::mouseClick(get<QAbstractButton>("btnGenerate"), Qt::LeftButton);
         QCOMPARE(menu(onItem, QStringLiteral("Copy file name")), 0);
         get<QAction>("actionCopy_File_Path")->trigger();
@@ -691,6 +695,18 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("previous"));
         QTRY_VERIFY_WITH_TIMEOUT(get("btnGenerate")->isEnabled(), 60000);
         QCOMPARE(opened().size(), 2);
+        // The thumbnail deleted above is made again.
+        QVERIFY2(get<QLabel>("lblOutcome")->text().endsWith(QStringLiteral("Thumbnails made: 1. Files that gave none: 1. Up to date: 5. Passed over: 1.")), qPrintable(get<QLabel>("lblOutcome")->text()));
+        const QTreeWidgetItem* current = tree->findItems("pic_a.png", Qt::MatchEndsWith)[0];
+        QVERIFY(current->childCount() == 0 && current->toolTip(0).startsWith(QStringLiteral("Up to date")));
+        // A template that names by the clock leaves nothing to compare with.
+        get<QLineEdit>("templateEdit")->setText(QStringLiteral("[NAME]_[date]"));
+        QVERIFY(!get("checkOnlyNewOrChanged")->isEnabled() && get("checkOnlyNewOrChanged")->toolTip().contains(QStringLiteral("[DATE] or [TIME]")));
+        for (int run = 0; run < 2; ++run) { // all made anew, though ticked
+            QTest::mouseClick(get<QAbstractButton>("btnGenerate"), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(get("btnGenerate")->isEnabled(), 60000);
+        }
+        QVERIFY(get<QLabel>("lblOutcome")->text().endsWith(QStringLiteral("Files that gave none: 1. Passed over: 1.")));
     }
 
 private:

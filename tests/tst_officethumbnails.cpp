@@ -130,6 +130,11 @@ void TestOfficeThumbnails::generate()
         QCOMPARE(reader.format(), extension == QLatin1String("jpg") ? QByteArray("jpeg") : extension.toLatin1());
         if (suffix == QLatin1String("pptx"))
             QCOMPARE(reader.size(), slideSize);
+        // Made from the document itself, page by page; BMP has no room to say so.
+        const QImage made = reader.read();
+        const bool bmp = format == ThumbSettings::OutBmp;
+        QCOMPARE(made.text("Thumb::URI"), bmp ? QString() : QUrl::fromLocalFile(source.fileName()).toString(QUrl::FullyEncoded));
+        QCOMPARE(made.text("X-Miravel::Settings"), bmp ? QString() : QString("size=120x90 aspect=%1 format=%2 pages=%3-%4 page=%5").arg(settings.keepAspectRatio ? "keep" : "stretch", extension).arg(first).arg(last).arg(page));
     }
     QCOMPARE(QDir(out).entryList(QDir::Files), thumbnails);
     const QStringList errors = log.errors(); // when nothing is made: the failure line, then the empty result

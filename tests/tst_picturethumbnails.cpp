@@ -6,6 +6,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtEndian>
 #include <QtTest>
 
@@ -23,6 +24,8 @@ private slots:
     void hugeBaselineJpegDecodedReduced();
     void producer_data();
     void producer();
+    void stamp_data();
+    void stamp();
 
 private:
     ThumbSettings settings(int width, int height, bool keep, int format = 2) const;
@@ -225,6 +228,34 @@ void TestPictureThumbnails::producer()
     QCOMPARE(pages.keys(), QList<qint32>{1});
     QCOMPARE(pages.value(1), dir.filePath(QStringLiteral("out/thumbnail_%1_1.png").arg(QFileInfo(name).completeBaseName())));
     QCOMPARE(QImage(pages.value(1)).size(), QSize(32, 32));
+}
+
+void TestPictureThumbnails::stamp_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("settings"); // empty: no key at all
+    QTest::addRow("png: text chunks") << 2 << "size=40x30 aspect=stretch format=png pages=1-1 page=1";
+    QTest::addRow("jpeg: comments") << 1 << "size=40x30 aspect=stretch format=jpg pages=1-1 page=1";
+    QTest::addRow("bmp: no room") << 0 << "";
+}
+
+// What the thumbnail says it was made from, read by Qt's own decoders.
+void TestPictureThumbnails::stamp()
+{
+    QFETCH(int, format);
+    QFETCH(QString, settings);
+    ImageThumbnailer producer;
+    producer.setSettings(this->settings(40, 30, false, format));
+    QFile file(writeFile(dir.filePath(QStringLiteral("stamped é #1.png")), encoded(sample(QSize(64, 48)), "PNG")));
+    const QImage made(producer.generate(file).value(1));
+    QCOMPARE(made.size(), QSize(40, 30));
+    const QFileInfo source(file);
+    QStringList expected{QUrl::fromLocalFile(source.absoluteFilePath()).toString(QUrl::FullyEncoded), QString::number(source.lastModified().toSecsSinceEpoch()),
+                         QString::number(source.size()), QStringLiteral("Miravel 1.5"), settings};
+    QStringList keys;
+    for (const char* key : {"Thumb::URI", "Thumb::MTime", "Thumb::Size", "Software", "X-Miravel::Settings"})
+        keys << made.text(QLatin1String(key));
+    QCOMPARE(keys, settings.isEmpty() ? QVector<QString>(5).toList() : expected);
 }
 
 QTEST_MAIN(TestPictureThumbnails)

@@ -27,8 +27,13 @@ QString JobOutcome::summary() const
     const double rate = files * 1000.0 / std::max<qint64>(elapsedMs, 1);
     const QString when = stopped ? tr("Stopped after %1 (%2 files a second).")
                                  : tr("Finished in %1 (%2 files a second).");
-    return when.arg(duration(elapsedMs), number(rate)) + QLatin1Char(' ')
+    QString text = when.arg(duration(elapsedMs), number(rate)) + QLatin1Char(' ')
         + tr("Thumbnails made: %1. Files that gave none: %2.").arg(thumbnails).arg(filesWithout);
+    if (upToDate > 0)
+        text += QLatin1Char(' ') + tr("Up to date: %1.").arg(upToDate);
+    if (passedOver > 0)
+        text += QLatin1Char(' ') + tr("Passed over: %1.").arg(passedOver);
+    return text;
 }
 
 QString JobOutcome::balloon() const

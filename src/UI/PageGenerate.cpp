@@ -53,7 +53,7 @@ void PageGenerate::setRunning(bool running)
 
 void PageGenerate::jobStarted()
 {
-    numFiles = processedFiles = lastPercent = 0;
+    numFiles = processedFiles = lastPercent = upToDate = passedOver = 0;
     ui->progressBar->setValue(0);
     ui->lblCurrentFile->clear();
     ui->lblOutcome->clear();
@@ -110,16 +110,28 @@ void PageGenerate::onGenerated(const ThumbEngine::ThumbnailFiles& files)
     ui->treeThumbnails->addTopLevelItem(source);
 }
 
-// A file that gave thumbnails is listed by onGenerated; one that gave none is listed here.
+// A file that gave thumbnails is listed by onGenerated; one that gave none or was up to date
+// is listed here; Miravel's own thumbnails are only counted.
 void PageGenerate::onFileDone(const FileReport& report)
 {
-    if (!report.pages.isEmpty()) {
+    if (report.skipped == FileReport::OwnThumbnail) {
+        ++passedOver;
+        return;
+    }
+    const bool current = report.skipped == FileReport::UpToDate;
+    if (!current && !report.pages.isEmpty()) {
         orderByPage(report);
         return;
     }
     auto* source = new QTreeWidgetItem(QStringList {report.source});
-    source->setIcon(0, window->style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    source->setToolTip(0, tr("No thumbnails: %1.").arg(FileReport::describe(report.failure)));
+    if (current) {
+        ++upToDate;
+        source->setIcon(0, window->style()->standardIcon(QStyle::SP_DialogApplyButton));
+        source->setToolTip(0, tr("Up to date: its thumbnails were made from it as it is now."));
+    } else {
+        source->setIcon(0, window->style()->standardIcon(QStyle::SP_MessageBoxWarning));
+        source->setToolTip(0, tr("No thumbnails: %1.").arg(FileReport::describe(report.failure)));
+    }
     ui->treeThumbnails->addTopLevelItem(source);
 }
 
@@ -152,6 +164,10 @@ JobOutcome PageGenerate::showOutcome(ThumbEngine::ThumbStatus status)
         outcome.thumbnails += made;
         outcome.filesWithout += made == 0 ? 1 : 0;
     }
+    outcome.upToDate = upToDate;
+    outcome.passedOver = passedOver;
+    // Up-to-date sources are listed without children, yet gave no thumbnail to count as missing.
+    outcome.filesWithout -= upToDate;
     ui->lblOutcome->setText(outcome.summary());
     return outcome;
 }

@@ -78,6 +78,8 @@ private:
     qint32 processedFiles = 0;
     qint32 lastPercent = 0;
     QElapsedTimer jobTime;
+    qint32 upToDate = 0; // sources of the job passed over as up to date
+    qint32 passedOver = 0; // Miravel's own thumbnails among them
     QMenu contextMenu;
     QTreeWidgetItem* contextItem = nullptr;
     QSystemTrayIcon* trayIcon = nullptr;

@@ -3,6 +3,7 @@
 
 #include "options/JobOptions.h"
 #include "options/NamePreview.h"
+#include "output/NameTemplate.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -32,6 +33,7 @@ void PageOutputName::setup(Ui::MainWindow* form, JobSource jobSource)
           ui->btnTemplateModifiedDate, ui->btnTemplateModifiedTime, ui->btnTemplateFolderName,
           ui->btnTemplateFileSize})
         token->setFocusPolicy(Qt::TabFocus);
+    connect(ui->templateEdit, &QLineEdit::textChanged, this, &PageOutputName::templateChanged);
 }
 
 void PageOutputName::load(const JobOptions& options)
@@ -39,6 +41,7 @@ void PageOutputName::load(const JobOptions& options)
     ui->lineOutputFolderImg->setText(options.outputFolder);
     ui->checkUserFileFolderImg->setChecked(options.useFileFolder);
     ui->templateEdit->setText(options.nameFormat);
+    ui->checkOnlyNewOrChanged->setChecked(options.update);
 }
 
 void PageOutputName::store(JobOptions& options) const
@@ -46,6 +49,7 @@ void PageOutputName::store(JobOptions& options) const
     options.outputFolder = ui->lineOutputFolderImg->text();
     options.useFileFolder = ui->checkUserFileFolderImg->isChecked();
     options.nameFormat = ui->templateEdit->text();
+    options.update = ui->checkOnlyNewOrChanged->isChecked();
 }
 
 QStringList PageOutputName::problems() const
@@ -141,4 +145,12 @@ void PageOutputName::useFileFolderChanged(int state)
     const bool enable = state == Qt::Unchecked;
     ui->lineOutputFolderImg->setEnabled(enable);
     ui->btnOutputFolderImg->setEnabled(enable);
+}
+
+void PageOutputName::templateChanged(const QString& text)
+{
+    const bool clock = NameTemplate::readsClock(text);
+    ui->checkOnlyNewOrChanged->setEnabled(!clock);
+    ui->checkOnlyNewOrChanged->setToolTip(clock ? NameTemplate::clockExcludesUpdate()
+                                                : ui->checkOnlyNewOrChanged->statusTip());
 }

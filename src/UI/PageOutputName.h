@@ -27,9 +27,9 @@ public:
     explicit PageOutputName(QObject* parent = nullptr);
 
     void setup(Ui::MainWindow* form, JobSource jobSource);
-    // Shows the folder choice and the template of `options`.
+    // Shows the folder choice, the template and the update choice of `options`.
     void load(const JobOptions& options);
-    // Writes the shown folder choice and template into `options`.
+    // Writes the shown folder choice, template and update choice into `options`.
     void store(JobOptions& options) const;
     // Why the page cannot be left, one text per reason; empty when it can.
     QStringList problems() const;
@@ -48,6 +48,8 @@ public:
     // Asks for the output folder; cancelling empties the field.
     void chooseOutputFolder();
     void useFileFolderChanged(int state);
+    // A template that reads the clock never names a thumbnail the same way twice: no update.
+    void templateChanged(const QString& text);
 
 private:
     void showFirstName();

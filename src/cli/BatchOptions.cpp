@@ -3,6 +3,7 @@
 #include "job/Names.h"
 #include "options/JobBuilder.h"
 #include "options/StoredSettings.h"
+#include "output/NameTemplate.h"
 #include "output/OutputFormat.h"
 #include "output/WorkArea.h"
 
@@ -79,6 +80,17 @@ std::optional<ThumbSettings::tOutFormat> BatchOptions::parseFormat(const QString
     return std::nullopt;
 }
 
+std::optional<Shard> BatchOptions::parseShard(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char('/'));
+    bool indexOk = false;
+    bool countOk = false;
+    const Shard shard {parts.first().toInt(&indexOk), parts.last().toInt(&countOk)};
+    if (parts.size() != 2 || !indexOk || !countOk || shard.index < 1 || shard.index > shard.count)
+        return std::nullopt;
+    return shard;
+}
+
 bool BatchOptions::fail(const QString& reason)
 {
     error = reason;
@@ -95,9 +107,9 @@ bool BatchOptions::parse(const QStringList& arguments)
            "character \\xHH, as printf %b reads them.\n"
            "FAMILY is one of word, excel, powerpoint, pdf (also for text) and pictures; "
            "without FAMILY= a value applies to every family.\n"
-           "Exit status: 0 all files gave thumbnails, 1 some gave none (missing paths "
-           "included), 2 usage error or unusable output or working folder, 129/130/143 "
-           "stopped by SIGHUP/SIGINT/SIGTERM, 141 standard output closed."));
+           "Exit status: 0 all files gave thumbnails (or were up to date), 1 some gave none "
+           "(missing paths included), 2 usage error or unusable output or working folder, "
+           "129/130/143 stopped by SIGHUP/SIGINT/SIGTERM, 141 standard output closed."));
     parser.addHelpOption();
     const QCommandLineOption batch(QStringLiteral("batch"), tr("Run without a window."));
     const QCommandLineOption types(
@@ -146,6 +158,17 @@ bool BatchOptions::parse(const QStringList& arguments)
         QStringLiteral("settings"),
         tr("Start from the window's stored settings; the options given override them and "
            "nothing is written back."));
+    const QCommandLineOption update(
+        {QStringLiteral("u"), QStringLiteral("update")},
+        tr("Only new or changed files: pass over a source whose thumbnails were made from it "
+           "as it is now with these options (for BMP: whose first thumbnail is newer than it). "
+           "Not with [DATE] or [TIME] in the template."));
+    const QCommandLineOption shard(
+        QStringLiteral("shard"),
+        tr("Only share K of N (1 <= K <= N) of the sources, chosen by the MD5 of each path "
+           "relative to the folder it was found in (a file given by name: its path as given), "
+           "so that N runs, on any machines, make each thumbnail once."),
+        tr("K/N"));
     const QCommandLineOption jsonOption(
         {QStringLiteral("j"), QStringLiteral("json")},
         tr("Print one JSON object per source file instead of a line of text."));
@@ -155,8 +178,8 @@ bool BatchOptions::parse(const QStringList& arguments)
         {QStringLiteral("v"), QStringLiteral("verbose")},
         tr("Also print the producers' error log on standard error."));
     parser.addOptions({batch, types, ext, recursive, filesFrom, null, size, pages, keep, format,
-                       output, beside, nameTemplate, settings, jsonOption, quietOption,
-                       verboseOption});
+                       output, beside, nameTemplate, settings, update, shard, jsonOption,
+                       quietOption, verboseOption});
     parser.addPositionalArgument(QStringLiteral("paths"), tr("Files and folders."),
                                  QStringLiteral("PATH..."));
     if (!parser.parse(arguments))
@@ -209,6 +232,18 @@ bool BatchOptions::parse(const QStringList& arguments)
         job.nameFormat = parser.value(nameTemplate);
     if (job.nameFormat.isEmpty())
         return fail(tr("the name template is empty"));
+    if (parser.isSet(update)) {
+        if (NameTemplate::readsClock(job.nameFormat))
+            return fail(NameTemplate::clockExcludesUpdate());
+        job.update = true;
+    }
+    if (parser.isSet(shard)) {
+        const std::optional<Shard> share = parseShard(parser.value(shard));
+        if (!share)
+            return fail(
+                tr("bad --shard %1: expected K/N with 1 <= K <= N").arg(parser.value(shard)));
+        job.shard = *share;
+    }
 
     json = parser.isSet(jsonOption);
     quiet = parser.isSet(quietOption);

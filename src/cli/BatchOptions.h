@@ -28,6 +28,8 @@ public:
     static std::optional<QPair<int, int>> parsePages(const QString& text);
     // "png", "jpg" (or "jpeg") or "bmp", any case.
     static std::optional<ThumbSettings::tOutFormat> parseFormat(const QString& text);
+    // "K/N" with 1 <= K <= N.
+    static std::optional<Shard> parseShard(const QString& text);
 
     JobOptions job;
     bool json = false;

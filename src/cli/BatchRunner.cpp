@@ -101,7 +101,11 @@ void BatchRunner::onStatus(ThumbEngine::SigStatus status, const QVariant& data)
 void BatchRunner::onFileDone(const FileReport& report)
 {
     ++done;
-    if (report.pages.isEmpty())
+    if (report.skipped == FileReport::OwnThumbnail)
+        passedOver << report.source;
+    else if (report.skipped == FileReport::UpToDate)
+        ++upToDate;
+    else if (report.pages.isEmpty())
         failed << escaped(report.source) + QStringLiteral(": ")
                 + FileReport::describe(report.failure);
     current.clear();
@@ -114,6 +118,14 @@ void BatchRunner::onDone()
     // Waits for the worker and ends the office process with the producers.
     engine.stop();
     engine.quit();
+    if (!passedOver.isEmpty()) {
+        writeLine(
+            stderr,
+            tr("miravel: passed over %n thumbnail(s) made by Miravel:", nullptr, passedOver.size())
+                .toLocal8Bit());
+        for (const QString& path : qAsConst(passedOver))
+            writeLine(stderr, QFile::encodeName(escaped(path)));
+    }
     if (!failed.isEmpty()) {
         writeLine(stderr,
                   tr("miravel: no thumbnails were made of %n file(s):", nullptr, failed.size())
@@ -121,6 +133,8 @@ void BatchRunner::onDone()
         for (const QString& line : qAsConst(failed))
             writeLine(stderr, QFile::encodeName(line));
     }
+    if (job.update)
+        writeLine(stderr, tr("miravel: Up to date: %1").arg(upToDate).toLocal8Bit());
     if (stoppedBy)
         QCoreApplication::exit(128 + stoppedBy);
     else
@@ -142,6 +156,9 @@ void BatchRunner::onTermination(int signalNumber)
 
 void BatchRunner::writeResult(const FileReport& report)
 {
+    // In text, listed at the end with the reason: a line of its own would read as a failure.
+    if (!options.json && report.skipped == FileReport::OwnThumbnail)
+        return;
     clearProgress();
     bool written;
     if (options.json) {
@@ -152,8 +169,12 @@ void BatchRunner::writeResult(const FileReport& report)
         }
         QJsonObject line {{QStringLiteral("source"), report.source},
                           {QStringLiteral("thumbnails"), thumbnails}};
-        if (report.pages.isEmpty())
+        if (report.skipped != FileReport::NotSkipped) {
+            line.insert(QStringLiteral("skipped"), true);
+            line.insert(QStringLiteral("reason"), FileReport::describe(report.skipped));
+        } else if (report.pages.isEmpty()) {
             line.insert(QStringLiteral("error"), FileReport::describe(report.failure));
+        }
         written = writeLine(stdout, QJsonDocument(line).toJson(QJsonDocument::Compact));
     } else {
         QByteArray line = QFile::encodeName(escaped(report.source));

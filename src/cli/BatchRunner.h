@@ -38,6 +38,8 @@ private:
     TerminationSignals termination;
     QString current; // the file in hand, empty between files
     QStringList failed;
+    QStringList passedOver; // Miravel's own thumbnails among the sources
+    int upToDate = 0;
     int total = 0;
     int done = 0;
     int stoppedBy = 0; // the termination signal, 0 while none came

@@ -2,6 +2,7 @@
 
 #include "OfficeInstallation.h"
 #include "WorkerApartment.h"
+#include "engine/SkipCheck.h"
 #include "producers/ImageThumbnailer.h"
 #include "producers/PDFThumbnailer.h"
 #include "producers/TextThumbnailer.h"
@@ -219,10 +220,11 @@ bool ThumbEngine::gatherFiles(QSet<QString>& files)
         if (isStopping())
             return false;
         const QFileInfo info(path);
-        // Anything else chosen, missing or no regular file, is kept to be reported.
+        // Anything else chosen, missing or no regular file, is kept to be reported; a file
+        // named on its own is placed in a share by the path as given.
         if (info.isDir())
             scanFolder(path, files);
-        else
+        else if (job.shard.holds(path))
             addFile(path, info, files);
     }
     if (isStopping())
@@ -235,6 +237,7 @@ bool ThumbEngine::gatherFiles(QSet<QString>& files)
 
 void ThumbEngine::scanFolder(const QString& folder, QSet<QString>& files)
 {
+    const QDir root(folder);
     QDirIterator it(folder,
                     job.recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
     while (it.hasNext()) {
@@ -249,7 +252,7 @@ void ThumbEngine::scanFolder(const QString& folder, QSet<QString>& files)
             job.extensions.cbegin(), job.extensions.cend(), [&suffix](const QString& extension) {
                 return suffix.compare(extension, Qt::CaseInsensitive) == 0;
             });
-        if (wanted) {
+        if (wanted && job.shard.holds(root.relativeFilePath(info.absoluteFilePath()))) {
             const QString path = info.absoluteFilePath();
             emit sigStatus(KFileFound, path);
             addFile(path, info, files);
@@ -307,6 +310,10 @@ void ThumbEngine::processFile(const QString& path)
         return;
     }
     QFile file(currentFile);
+    if (SkipCheck::passOver(file, family, *producer, job, report)) {
+        emit sigFileDone(report);
+        return;
+    }
     report.pages = producer->generate(file);
     const FileReport::Failure failure = producer->takeFailure();
 

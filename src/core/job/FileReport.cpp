@@ -18,3 +18,16 @@ QString FileReport::describe(Failure failure)
     }
     return tr("no thumbnail could be made");
 }
+
+QString FileReport::describe(Skip skip)
+{
+    switch (skip) {
+    case NotSkipped:
+        break;
+    case UpToDate:
+        return tr("up to date");
+    case OwnThumbnail:
+        return tr("a thumbnail made by Miravel");
+    }
+    return QString();
+}

@@ -28,6 +28,16 @@ public:
     QString source; // as the job reached it, in native separators
     QMap<qint32, QString> pages; // page number (as in the source) to thumbnail path
     Failure failure = None;
+
+    // Why a source was passed over instead of being made: nothing about it failed.
+    enum Skip {
+        NotSkipped,
+        UpToDate, // its thumbnails were made from it as it is now, with the job's settings
+        OwnThumbnail // it is itself a thumbnail Miravel made
+    };
+    static QString describe(Skip skip);
+
+    Skip skipped = NotSkipped; // with UpToDate, pages holds the thumbnails found
 };
 
 Q_DECLARE_METATYPE(FileReport)

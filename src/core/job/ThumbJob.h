@@ -1,5 +1,6 @@
 #pragma once
 
+#include "job/Shard.h"
 #include "job/ThumbSettings.h"
 
 #include <QMap>
@@ -23,4 +24,8 @@ struct ThumbJob
     QStringList extensions;
     QStringList paths;
     bool recursive = false;
+    // Sources whose thumbnails were made from them as they are now are passed over.
+    bool update = false;
+    // Only the sources of this share are gathered.
+    Shard shard;
 };

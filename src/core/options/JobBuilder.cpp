@@ -2,6 +2,7 @@
 
 #include "engine/ThumbEngine.h"
 #include "job/FileFamilies.h"
+#include "output/NameTemplate.h"
 
 namespace {
 
@@ -15,6 +16,9 @@ ThumbJob JobBuilder::build(const JobOptions& options)
     job.extensions = options.extensions;
     job.paths = options.paths;
     job.recursive = options.recursive;
+    // As the window greys the choice out: such names are never found again.
+    job.update = options.update && !NameTemplate::readsClock(options.nameFormat);
+    job.shard = options.shard;
 
     ThumbSettings common;
     if (options.useFileFolder)

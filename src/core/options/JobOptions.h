@@ -36,4 +36,7 @@ struct JobOptions
     bool useFileFolder = false;
     ThumbSettings::tOutFormat outputFormat = ThumbSettings::OutPng;
     QString nameFormat = DefaultNameFormat;
+    // Only new or changed sources are made; ignored with a template that reads the clock.
+    bool update = false;
+    Shard shard;
 };

@@ -24,6 +24,7 @@ const QString OutputFormat = QStringLiteral("MVSOutputFormat");
 const QString OutputFolder = QStringLiteral("MVSOutputFolder");
 const QString UseFileFolder = QStringLiteral("MVSUseFileFolder");
 const QString NameFormat = QStringLiteral("MVSNameFormat");
+const QString OnlyNewOrChanged = QStringLiteral("MVSOnlyNewOrChanged");
 } // namespace Key
 
 struct Prefix
@@ -76,6 +77,7 @@ void StoredSettings::read(const QSettings& store)
     options.outputFolder = store.value(Key::OutputFolder, QString()).toString();
     options.useFileFolder = store.value(Key::UseFileFolder, false).toBool();
     options.nameFormat = store.value(Key::NameFormat, JobOptions::DefaultNameFormat).toString();
+    options.update = store.value(Key::OnlyNewOrChanged, false).toBool();
 }
 
 void StoredSettings::write(QSettings& store) const
@@ -96,4 +98,5 @@ void StoredSettings::write(QSettings& store) const
     store.setValue(Key::OutputFolder, options.outputFolder);
     store.setValue(Key::UseFileFolder, options.useFileFolder);
     store.setValue(Key::NameFormat, options.nameFormat);
+    store.setValue(Key::OnlyNewOrChanged, options.update);
 }

@@ -88,3 +88,25 @@ QString NameTemplate::expandToken(const QString& token, const QFile& file, qint3
         return sizeText(quint64(info.size()));
     return QString();
 }
+
+bool NameTemplate::readsClock(const QString& nameTemplate)
+{
+    for (int open = nameTemplate.indexOf(QLatin1Char('[')); open >= 0;) {
+        const int close = nameTemplate.indexOf(QLatin1Char(']'), open + 1);
+        const QString word =
+            nameTemplate.mid(open + 1, close < 0 ? -1 : close - open - 1).toUpper();
+        if (word == Names::Token::Date || word == Names::Token::Time)
+            return true;
+        if (close < 0)
+            break;
+        open = nameTemplate.indexOf(QLatin1Char('['), close + 1);
+    }
+    return false;
+}
+
+QString NameTemplate::clockExcludesUpdate()
+{
+    return tr("Only new or changed files cannot be made with a name template that holds "
+              "[DATE] or [TIME]: it names every thumbnail anew at each run, so none made "
+              "before is found again.");
+}

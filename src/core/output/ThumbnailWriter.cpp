@@ -2,12 +2,15 @@
 
 #include "output/OutputFormat.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QSaveFile>
 #include <QtMath>
+
+#include <utility>
 
 namespace {
 
@@ -175,7 +178,7 @@ QImage ThumbnailWriter::load(const QString& source) const
 }
 
 bool ThumbnailWriter::save(const QImage& thumbnail, const QString& target,
-                           ThumbSettings::tOutFormat format) const
+                           ThumbSettings::tOutFormat format, const ThumbnailStamp& stamp) const
 {
     const OutputFormat& written = OutputFormat::of(format);
     QImage image = thumbnail;
@@ -187,13 +190,17 @@ bool ThumbnailWriter::save(const QImage& thumbnail, const QString& target,
         QPainter(&flat).drawImage(0, 0, image);
         image = flat;
     }
-    // QSaveFile: a failed write never leaves a truncated thumbnail behind.
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QImageWriter writer(&file, written.writerName);
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    QImageWriter writer(&buffer, written.writerName);
     writer.setQuality(-1);
     if (written.format == ThumbSettings::OutPng)
         writer.setCompression(FastPngCompression);
-    return writer.write(image) && file.commit();
+    if (!writer.write(image))
+        return false;
+    encoded = stamp.addTo(std::move(encoded));
+    // QSaveFile: a failed write never leaves a truncated thumbnail behind.
+    QSaveFile file(target);
+    return file.open(QIODevice::WriteOnly) && file.write(encoded) == encoded.size()
+        && file.commit();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "job/ThumbSettings.h"
+#include "output/ThumbnailStamp.h"
 
 #include <QImage>
 #include <QSize>
@@ -16,9 +17,10 @@ public:
 
     // The picture scaled to the box; null when it is unreadable or would not fit the budget.
     QImage load(const QString& source) const;
-    // Writes the thumbnail in the format; formats without alpha get it composed over white.
-    bool save(const QImage& thumbnail, const QString& target,
-              ThumbSettings::tOutFormat format) const;
+    // Writes the thumbnail in the format, with the stamp's keys where the format has room
+    // for them; formats without alpha get it composed over white.
+    bool save(const QImage& thumbnail, const QString& target, ThumbSettings::tOutFormat format,
+              const ThumbnailStamp& stamp) const;
 
 private:
     const QSize box;

@@ -3,6 +3,7 @@
 #include "OfficeApplication.h"
 #include "job/FileFamilies.h"
 #include "output/OutputFormat.h"
+#include "output/ThumbnailStamp.h"
 #include "producers/StageTimer.h"
 
 #include <QDebug>
@@ -33,7 +34,8 @@ bool isWhole(const QString& path, bool jpeg)
 // thumbnail, renamed on success, so that a failed export (a full disk) leaves no empty or
 // cut file behind.
 bool writeSlide(OfficeDocument& presentation, int slide, const QString& path,
-                const OutputFormat& format, int width, int height, const QString& exported)
+                const OutputFormat& format, int width, int height, const QString& exported,
+                const ThumbnailStamp& stamp)
 {
     if (!presentation.exportSlide(slide, exported, format.slideMediaType, width, height).ok())
         return false;
@@ -41,8 +43,10 @@ bool writeSlide(OfficeDocument& presentation, int slide, const QString& path,
     QImageReader reader(exported, jpeg ? "jpeg" : "png");
     if (reader.size() != QSize(width, height) || !isWhole(exported, jpeg))
         return false;
+    // The keys go in beside the office's picture data, which stays as it was written.
     if (format.format != ThumbSettings::OutBmp)
-        return std::rename(QFile::encodeName(exported).constData(),
+        return stamp.addToFile(exported)
+            && std::rename(QFile::encodeName(exported).constData(),
                            QFile::encodeName(path).constData())
             == 0;
     const QImage image = reader.read();
@@ -52,7 +56,7 @@ bool writeSlide(OfficeDocument& presentation, int slide, const QString& path,
 }
 
 bool exportSlide(OfficeDocument& presentation, int slide, const QString& path,
-                 const OutputFormat& format, int width, int height)
+                 const OutputFormat& format, int width, int height, const ThumbnailStamp& stamp)
 {
     // A free name, left for the office to create with the usual permissions.
     QString exported;
@@ -62,7 +66,8 @@ bool exportSlide(OfficeDocument& presentation, int slide, const QString& path,
             return false;
         exported = reserved.fileName();
     }
-    const bool written = writeSlide(presentation, slide, path, format, width, height, exported);
+    const bool written =
+        writeSlide(presentation, slide, path, format, width, height, exported, stamp);
     QFile::remove(exported);
     return written;
 }
@@ -106,6 +111,7 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument&
     const StageTimer stage("export", file.fileName());
     tThumbnailPages pages;
     const OutputFormat& format = OutputFormat::of(settings.outputFormat);
+    const ThumbnailStamp source = ThumbnailStamp::of(file.fileName());
     if (presentation.slideCount().value <= 0 || settings.pageStart > settings.pageEnd)
         return pages;
     for (qint32 i = settings.pageStart; i <= settings.pageEnd; ++i) {
@@ -120,7 +126,8 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument&
         }
         const QSize size = slideImageSize(presentation, i);
         if (!size.isEmpty()
-            && exportSlide(presentation, i, imagePath, format, size.width(), size.height()))
+            && exportSlide(presentation, i, imagePath, format, size.width(), size.height(),
+                           source.shaped(settings, i)))
             pages.insert(i, imagePath);
         else
             qDebug() << " [ERROR]"

@@ -64,6 +64,12 @@ void Thumbnailer::setChildTimeoutMs(int ms)
 bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
                                 ThumbSettings::tOutFormat format)
 {
+    return saveThumbnail(source, target, format, ThumbnailStamp::of(source).shaped(settings, 1));
+}
+
+bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
+                                ThumbSettings::tOutFormat format, const ThumbnailStamp& stamp)
+{
     const ThumbnailWriter writer(QSize(settings.width, settings.height), settings.keepAspectRatio);
     std::optional<StageTimer> reading(std::in_place, "read", source);
     const QImage thumbnail = writer.load(source);
@@ -72,7 +78,7 @@ bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
         qDebug() << " [ERROR] "
                  << "Thumbnailer::saveThumbnail"
                  << " img.isNull()  " << source;
-    } else if (writer.save(thumbnail, target, format)) {
+    } else if (writer.save(thumbnail, target, format, stamp)) {
         return true;
     }
     qDebug() << " [ERROR] "
@@ -121,6 +127,9 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
     const QString lastPage = QString::number(settings.pageEnd - pageOffset);
     const QString outputRoot = workArea() + pngRoot;
     const QString pdfPath = QDir::toNativeSeparators(pdf.fileName());
+    QFile& source = namingSource.exists() ? namingSource : pdf;
+    // What the thumbnails record of their source, taken once before the pages are rendered.
+    const ThumbnailStamp sourceStamp = ThumbnailStamp::of(source.fileName());
 
     {
         const StageTimer stage("clear", pdf.fileName());
@@ -139,7 +148,6 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
                      << "Thumbnailer::runPdfToPng"
                      << "  tempPages.count() == 0  " << pdf.fileName();
         }
-        QFile& source = namingSource.exists() ? namingSource : pdf;
         const QString folder =
             outputFolder.isEmpty() ? settings.outputFolderFor(pdf) : outputFolder;
         struct PageThumbnail
@@ -147,6 +155,7 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
             qint32 page;
             QString image;
             QString path;
+            ThumbnailStamp stamp;
             bool saved;
         };
         QVector<PageThumbnail> thumbnails;
@@ -154,11 +163,11 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
         for (auto it = tempPages.cbegin(); it != tempPages.cend(); ++it) {
             const qint32 page = it.key() + pageOffset;
             const QString path = thumbnailPath(folder, source, page);
-            thumbnails.append({page, it.value(), path, false});
+            thumbnails.append({page, it.value(), path, sourceStamp.shaped(settings, page), false});
             paths.insert(path);
         }
         const auto save = [this](PageThumbnail& t) {
-            t.saved = saveThumbnail(t.image, t.path, settings.outputFormat);
+            t.saved = saveThumbnail(t.image, t.path, settings.outputFormat, t.stamp);
         };
         if (paths.size() == thumbnails.size() && thumbnails.size() > 1) {
             // Distinct pages are independent: decode and scale them on every core.

@@ -2,6 +2,7 @@
 
 #include "job/FileReport.h"
 #include "job/ThumbSettings.h"
+#include "output/ThumbnailStamp.h"
 
 #include <QFile>
 #include <QMap>
@@ -42,9 +43,13 @@ public:
     void setSettings(ThumbSettings s);
     void setPdf2PngPath(const QString& path);
 
-    // Loads `source`, scales it to the settings' box and writes it to `target`.
+    // Loads `source`, scales it to the settings' box and writes it to `target`, which
+    // records that it was made from `source`.
     bool saveThumbnail(const QString& source, const QString& target,
                        ThumbSettings::tOutFormat format);
+    // The same for an intermediate image (a rendered page): `stamp` names the real source.
+    bool saveThumbnail(const QString& source, const QString& target,
+                       ThumbSettings::tOutFormat format, const ThumbnailStamp& stamp);
 
     static QString expandTemplate(const QString& nameTemplate, const QFile& file, qint32 page);
     static QString expandToken(const QString& token, const QFile& file, qint32 page);
