@@ -128,7 +128,8 @@ bench_value() {
 
 # stage_breakdown NAME [RUNS]  Miravel's stage lines ("miravel.stages: STAGE MS FILE") in the
 # log of a tool's RUNS runs (default: the warm-up and the timed runs): per stage, in order of
-# first appearance, the files timed per run, the mean time a file and the total time a run.
+# first appearance, how often it was timed a run (once a file, or once a page), the mean time
+# and the total time a run.
 stage_breakdown() {
     awk -v runs="${2:-$((RUNS + 1))}" '
         $1 == "miravel.stages:" {
@@ -140,7 +141,7 @@ stage_breakdown() {
         END {
             for (i = 1; i <= n; i++) {
                 s = order[i]
-                printf "  stage %-10s %5d files a run, mean %8.1f ms a file, %8.0f ms a run\n",
+                printf "  stage %-15s %5d times a run, mean %8.1f ms, %8.0f ms a run\n",
                     s, count[s] / runs, total[s] / count[s], total[s] / runs
             }
         }' "$WORK/$1.log"
@@ -180,6 +181,37 @@ make_photos() {
     wait
     if (($(count_files "$folder" '*.jpg') != count)); then
         echo "could not make the photos" >&2
+        exit 1
+    fi
+}
+
+# png_size FILE  WIDTHxHEIGHT of a PNG file, from its header.
+png_size() {
+    od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%dx%d\n", (($1 * 256 + $2) * 256 + $3) * 256 + $4,
+        (($5 * 256 + $6) * 256 + $7) * 256 + $8 }'
+}
+
+# png_sizes DIR  the sizes of the PNG images in DIR, one "WIDTHxHEIGHT" a line, each once.
+png_sizes() {
+    local file
+    find "$1" -name '*.png' -print0 | while IFS= read -r -d '' file; do
+        png_size "$file"
+    done | sort -u
+}
+
+# same_size A B  stops unless the PNG images in folders A and B come in the same sizes, give or
+# take a pixel a side (pdftoppm rounds a page's size up, Miravel to the nearest pixel): a peer
+# must make the same output as Miravel.
+same_size() {
+    local a b
+    a=$(png_sizes "$1")
+    b=$(png_sizes "$2")
+    if ! paste <(echo "$a") <(echo "$b") | tr 'x' ' ' | awk '
+            function off(u, v) { return u > v + 1 || v > u + 1 }
+            NF != 4 || off($1, $3) || off($2, $4) { bad = 1 }
+            END { exit bad }'; then
+        echo "The images in $1 and in $2 differ in size:" >&2
+        diff <(echo "$a") <(echo "$b") >&2 || true
         exit 1
     fi
 }

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Usage: bench/pdf.sh [CORPUS_FOLDER]
 #
-# Times PDF and plain-text thumbnails. PDF: 20 PDFs of 10 pages (prose, a vector chart and a
-# photo on every page), pages 1 to 10 as 200 x 200 PNG by Miravel (miravel-bench), against
-# `pdftoppm -r 150 -png` and `mutool draw -r 150`, one call per PDF. Text: 50 text files of a
+# Times PDF and plain-text thumbnails. PDF: 20 PDFs of 10 A4 pages (prose, a vector chart and
+# a photo on every page), pages 1 to 10 as 200 x 200 PNG by Miravel (miravel-bench, aspect kept:
+# 200 x 283 a page), against `pdftoppm -scale-to-x 200 -scale-to-y -1 -png`, which makes the
+# same images, and, as references, `pdftoppm -r 150 -png` and `mutool draw -r 150`, one call per
+# PDF; then the first page of each PDF alone, against the same scaled pdftoppm and against one
+# `vipsthumbnail -s 200x` call over all PDFs (which renders first pages). Text: 50 text files of a
 # few KB, first page as 200 x 200 PNG by Miravel, against one LibreOffice call converting them
 # all to PDF and one converting them all to PNG (the first page of each, at LibreOffice's own
 # size). Miravel's time is broken down by stage (MIRAVEL_STAGES). Each tool gets one warm-up and MIRAVEL_BENCH_RUNS (3) timed runs; the best wall
@@ -13,6 +16,9 @@
 # installs missing peers.
 #
 # Ends with:
+#   RATIO pdftoppm-scaled-pages <Miravel time / scaled pdftoppm time, pages 1 to 10>
+#   RATIO pdftoppm-scaled-first <Miravel time / scaled pdftoppm time, first pages>
+#   RATIO vipsthumbnail-pdf-first <Miravel time / vipsthumbnail time, first pages>
 #   RATIO pdftoppm <Miravel time / pdftoppm time>
 #   RATIO mutool <Miravel time / mutool time>
 #   RATIO libreoffice-text <Miravel time / LibreOffice time, text to PDF>
@@ -24,8 +30,36 @@ PDFS=20
 PAGES=10
 TEXTS=50
 
+WIDTH=200
+
 run_miravel_pdf() {
-    "$BENCH" --ext pdf --pages "1-$PAGES" --size 200x200 --format png --output "$1" "$pdfs"
+    "$BENCH" --ext pdf --pages "1-$PAGES" --size "${WIDTH}x$WIDTH" --format png --output "$1" \
+        "$pdfs"
+}
+
+run_miravel_pdf_first() {
+    "$BENCH" --ext pdf --pages 1-1 --size "${WIDTH}x$WIDTH" --format png --output "$1" "$pdfs"
+}
+
+# pdftoppm_scaled OUTDIR LAST  pages 1 to LAST of every PDF, WIDTH pixels wide, aspect kept.
+pdftoppm_scaled() {
+    local pdf
+    for pdf in "$pdfs"/*.pdf; do
+        pdftoppm -f 1 -l "$2" -scale-to-x "$WIDTH" -scale-to-y -1 -png "$pdf" \
+            "$1/$(basename "$pdf" .pdf)" || return 1
+    done
+}
+
+run_pdftoppm_scaled_pages() {
+    pdftoppm_scaled "$1" "$PAGES"
+}
+
+run_pdftoppm_scaled_first() {
+    pdftoppm_scaled "$1" 1
+}
+
+run_vips_first() {
+    vipsthumbnail -s "${WIDTH}x" -o "$1/%s.png" "$pdfs"/*.pdf
 }
 
 run_pdftoppm() {
@@ -66,7 +100,8 @@ check_miravel() {
     fi
 }
 
-ensure_tools pdftoppm:poppler-utils mutool:mupdf-tools soffice:libreoffice-writer-nogui
+ensure_tools pdftoppm:poppler-utils mutool:mupdf-tools soffice:libreoffice-writer-nogui \
+    vipsthumbnail:libvips-tools
 build_targets miravel-bench miravel-benchgen
 
 corpus=${1:-$WORK/corpus}
@@ -87,8 +122,20 @@ echo "Corpus: $pdf_count PDFs of $PAGES pages in $pdfs, $text_count text files i
 out=$WORK/out
 miravel_pdf=$(best_time miravel-pdf "$out/miravel-pdf" run_miravel_pdf "$out/miravel-pdf")
 check_miravel miravel-pdf $((pdf_count * PAGES))
+scaled_pages=$(best_time pdftoppm-scaled-pages "$out/scaled-pages" run_pdftoppm_scaled_pages \
+    "$out/scaled-pages")
+same_size "$out/miravel-pdf" "$out/scaled-pages"
 pdftoppm=$(best_time pdftoppm "$out/pdftoppm" run_pdftoppm "$out/pdftoppm")
 mutool=$(best_time mutool "$out/mutool" run_mutool "$out/mutool")
+
+miravel_first=$(best_time miravel-pdf-first "$out/miravel-first" run_miravel_pdf_first \
+    "$out/miravel-first")
+check_miravel miravel-pdf-first "$pdf_count"
+scaled_first=$(best_time pdftoppm-scaled-first "$out/scaled-first" run_pdftoppm_scaled_first \
+    "$out/scaled-first")
+same_size "$out/miravel-first" "$out/scaled-first"
+vips_first=$(best_time vipsthumbnail-pdf-first "$out/vips-first" run_vips_first "$out/vips-first")
+same_size "$out/miravel-first" "$out/vips-first"
 
 miravel_text=$(best_time miravel-text "$out/miravel-text" run_miravel_text "$out/miravel-text")
 check_miravel miravel-text "$text_count"
@@ -115,18 +162,31 @@ echo "  job only (startJob to sigDone), best: $(bench_value WALL_MS "$WORK/mirav
     "peak $(bench_value PEAK_MB "$WORK/miravel-pdf.log" max) MB," \
     "pdftopng peak $(bench_value CHILD_PEAK_MB "$WORK/miravel-pdf.log" max) MB"
 stage_breakdown miravel-pdf
-report pdftoppm "pdftoppm"
-report mutool "mutool draw"
+report pdftoppm-scaled-pages "pdftoppm -scale-to-x $WIDTH"
+report pdftoppm "pdftoppm -r 150"
+report mutool "mutool draw -r 150"
+report miravel-pdf-first "Miravel, PDF, first pages"
+echo "  job only (startJob to sigDone), best: $(bench_value WALL_MS "$WORK/miravel-pdf-first.log" min) ms"
+stage_breakdown miravel-pdf-first
+report pdftoppm-scaled-first "pdftoppm -scale-to-x $WIDTH"
+report vipsthumbnail-pdf-first "vipsthumbnail -s ${WIDTH}x"
 report miravel-text "Miravel, text"
 echo "  job only (startJob to sigDone), best: $(bench_value WALL_MS "$WORK/miravel-text.log" min) ms," \
     "peak $(bench_value PEAK_MB "$WORK/miravel-text.log" max) MB"
 stage_breakdown miravel-text
 report libreoffice-text "LibreOffice, text to PDF"
 report libreoffice-text-png "LibreOffice, text to PNG"
-echo "Processor-time ratios: pdftoppm $(ratio "$(best_cpu miravel-pdf)" "$(best_cpu pdftoppm)")," \
+echo "Processor-time ratios:" \
+    "pdftoppm-scaled-pages $(ratio "$(best_cpu miravel-pdf)" "$(best_cpu pdftoppm-scaled-pages)")," \
+    "pdftoppm-scaled-first $(ratio "$(best_cpu miravel-pdf-first)" "$(best_cpu pdftoppm-scaled-first)")," \
+    "vipsthumbnail-pdf-first $(ratio "$(best_cpu miravel-pdf-first)" "$(best_cpu vipsthumbnail-pdf-first)")," \
+    "pdftoppm $(ratio "$(best_cpu miravel-pdf)" "$(best_cpu pdftoppm)")," \
     "mutool $(ratio "$(best_cpu miravel-pdf)" "$(best_cpu mutool)")," \
     "libreoffice-text $(ratio "$(best_cpu miravel-text)" "$(best_cpu libreoffice-text)")," \
     "libreoffice-text-png $(ratio "$(best_cpu miravel-text)" "$(best_cpu libreoffice-text-png)")"
+echo "RATIO pdftoppm-scaled-pages $(ratio "$miravel_pdf" "$scaled_pages")"
+echo "RATIO pdftoppm-scaled-first $(ratio "$miravel_first" "$scaled_first")"
+echo "RATIO vipsthumbnail-pdf-first $(ratio "$miravel_first" "$vips_first")"
 echo "RATIO pdftoppm $(ratio "$miravel_pdf" "$pdftoppm")"
 echo "RATIO mutool $(ratio "$miravel_pdf" "$mutool")"
 echo "RATIO libreoffice-text $(ratio "$miravel_text" "$libreoffice")"

@@ -82,10 +82,67 @@ private slots:
                 dark += qGray(thumbnail.pixel(x, thumbnail.height() / 2)) < 128;
             QCOMPARE(qRound(16.0 * dark / thumbnail.width()), shared ? pages.last() : it.key());
         }
-        QCOMPARE(log.lines().filter(QRegularExpression(QStringLiteral("^render \\d+ .*\\.pdf$"))).size(), 1);
+        QCOMPARE(log.lines().filter(QRegularExpression(QStringLiteral("^render \\d+\\.\\d .*\\.pdf$"))).size(), 1);
         QCOMPARE(log.errors().size(), pages.isEmpty() ? 3 : 0);
         if (pages.isEmpty())
             QVERIFY(log.errors().first().contains(QStringLiteral("  tempPages.count() == 0  ")));
+    }
+    // Small text, hairlines and a photo, rendered at thumbnail size and at 150 dpi, both scaled
+    // by saveThumbnail: against the page drawn at 300 dpi and scaled smoothly, the first may be
+    // at most one level a channel further off on average.
+    void qualityAtThumbnailSize_data()
+    {
+        QTest::addColumn<QSize>("box");
+        QTest::addColumn<bool>("keep");
+        QTest::addRow("aspect kept") << QSize(200, 200) << true;
+        QTest::addRow("small, aspect kept") << QSize(100, 100) << true;
+        QTest::addRow("stretched") << QSize(200, 200) << false;
+    }
+    void qualityAtThumbnailSize()
+    {
+        QFETCH(QSize, box);
+        QFETCH(bool, keep);
+        const QString pdf = dir.filePath(QStringLiteral("quality.pdf")), page = dir.filePath(QStringLiteral("at150"));
+        QPdfWriter writer(pdf); // A4
+        writer.setResolution(72);
+        QPainter painter(&writer);
+        painter.setRenderHint(QPainter::Antialiasing); // else lines are at least a point wide
+        painter.setFont(QFont(QStringLiteral("DejaVu Serif"), 7));
+        painter.drawText(QRectF(0, 0, 520, 250), Qt::TextWordWrap, QStringLiteral("The harbour light measured across the valley. ").repeated(60));
+        painter.setPen(QPen(Qt::black, 0.3));
+        for (int i = 0; i < 82; ++i) // one stroke a line, across and down
+            painter.drawLine(i % 2 ? QLineF(i / 2 * 13, 270, i / 2 * 13, 430) : QLineF(0, 270 + i / 2 * 4, 520, 270 + i / 2 * 4));
+        QImage photo(1000, 460, QImage::Format_RGB32); // smooth fields with grain
+        for (int i = 0; i < 1000 * 460; ++i)
+            photo.setPixel(i % 1000, i / 1000, qRgb(128 + 100 * std::sin(i % 1000 / 140.0 + 3 * std::cos(i / 90000.0)) + i % 7, i / 2000 + i % 5, 250 - i % 1000 / 5 + i / 1000 % 9));
+        painter.drawImage(QRectF(0, 450, 520, 240), photo);
+        QVERIFY(painter.end());
+        PDFThumbnailer renderer;
+        renderer.setPdf2PngPath(QStringLiteral(PDFTOPNG_PATH));
+        ThumbSettings s = settings(1, 1);
+        s.width = box.width(), s.height = box.height(), s.keepAspectRatio = keep;
+        renderer.setSettings(s);
+        QFile file(pdf);
+        const QImage thumbnail(renderer.generate(file).value(1));
+        QCOMPARE(QProcess::execute(QStringLiteral(PDFTOPNG_PATH), {"-f", "1", "-l", "1", pdf, page}), 0);
+        QVERIFY(renderer.saveThumbnail(page + "-000001.png", page + ".png", ThumbSettings::OutPng));
+        const std::unique_ptr<Poppler::Document> document(Poppler::Document::load(pdf));
+        document->setRenderHint(Poppler::Document::Antialiasing);
+        document->setRenderHint(Poppler::Document::TextAntialiasing);
+        const QImage at300 = std::unique_ptr<Poppler::Page>(document->page(0))->renderToImage(300, 300);
+        const auto offBy = [&at300](const QImage& image) { // mean absolute difference a channel
+            const QImage a = image.convertToFormat(QImage::Format_RGB32), b = at300.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+            double sum = 0; // the fourth byte is 0xff in both
+            for (qsizetype i = 0; i < a.sizeInBytes(); ++i)
+                sum += qAbs(a.constBits()[i] - b.constBits()[i]);
+            return sum / (3.0 * a.width() * a.height());
+        };
+        const double now = offBy(thumbnail), before = offBy(QImage(page + ".png"));
+        qInfo("%s: %.3f at thumbnail size, %.3f at 150 dpi", QTest::currentDataTag(), now, before);
+        const QSize cover = QSizeF(595, 842).scaled(box, Qt::KeepAspectRatioByExpanding).toSize();
+        QCOMPARE(thumbnail.size(), keep ? cover : box);
+        QCOMPARE(QImage(Thumbnailer::workArea() + "out-000001.png").size(), keep ? cover : cover * 2); // stretched: more to squeeze
+        QVERIFY(now <= before + 1);
     }
     // Through the engine: why a PDF gave nothing, as found by pdftopng and the saving; a tool that
     // hangs is ended with its children, and the next file goes through.

@@ -31,9 +31,12 @@ void writePdf(const QString& path, int pageCount, const QSizeF& points = QSizeF(
     }
 }
 
-// Runs pdftopng; returns its exit code (-1 if it crashed or hung) and its error output.
-int runTool(const QStringList& args, QString* errors = nullptr)
+// Runs pdftopng, given a thumbnail box, not asked for stage timings; returns its exit code (-1 if
+// it crashed or hung) and its error output.
+int runTool(const QStringList& args, QString* errors = nullptr, const QString& box = QString())
 {
+    qputenv("PDFTOPNG_BOX", box.toUtf8()); // the tool's environment
+    qputenv("MIRAVEL_STAGES", "0");
     QProcess process;
     process.start(QStringLiteral(PDFTOPNG_PATH), args);
     const bool done = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
@@ -111,7 +114,7 @@ void TestPdfToPng::rejectsBadInput()
     args.replaceInStrings(QRegularExpression(QStringLiteral("^(doc\\.pdf|\\w+/out)$")), dir->path() + "/\\1");
     QString errors;
     QCOMPARE(runTool(args, &errors), exitCode);
-    QVERIFY2(errors.contains(error), qPrintable(errors));
+    QVERIFY2(error.isEmpty() ? errors.isEmpty() : errors.contains(error), qPrintable(errors));
     QCOMPARE(written(), exitCode ? QStringList() : QStringList{"out-000001.png"});
 }
 
@@ -134,17 +137,26 @@ void TestPdfToPng::rendersPagesOfRange_data()
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("last");
     QTest::addColumn<Pages>("expected");
-    const QSizeF small(144, 216);
-    QTest::addRow("more pages than workers") << "out" << small << false << 1 << 12 << Pages{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    QTest::addRow("range past the end") << "out" << small << false << 11 << 19 << Pages{11, 12};
-    QTest::addRow("range wholly past the end") << "out" << small << false << 13 << 19 << Pages();
-    QTest::addRow("first after last") << "out" << small << false << 3 << 2 << Pages();
-    QTest::addRow("first below one") << "out" << small << false << -4 << 2 << Pages{1, 2};
-    QTest::addRow("blanks, quotes and non-ASCII in paths") << "it's \"q\"  Ünï 日本 " << small << false << 2 << 2 << Pages{2};
-    QTest::addRow("A4") << "out" << QSizeF(595, 842) << false << 1 << 3 << Pages{1, 2, 3};
-    QTest::addRow("A4 turned") << "out" << QSizeF(595, 842) << true << 1 << 1 << Pages{1};
-    QTest::addRow("landscape strip") << "out" << QSizeF(842, 30) << false << 1 << 3 << Pages{1, 2, 3};
-    QTest::addRow("one pixel high") << "out" << QSizeF(200, 0.4) << false << 1 << 1 << Pages{1};
+    QTest::addColumn<QString>("box");   // PDFTOPNG_BOX
+    QTest::addColumn<QSize>("size");    // of the images; empty: at 150 dpi
+    QTest::addColumn<int>("factor");    // rendered pixels per image pixel along a side
+    const QSizeF small(144, 216), a4(595, 842);
+    QTest::addRow("more pages than workers") << "out" << small << false << 1 << 12 << Pages{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12} << QString() << QSize() << 1;
+    QTest::addRow("range past the end") << "out" << small << false << 11 << 19 << Pages{11, 12} << QString() << QSize() << 1;
+    QTest::addRow("range wholly past the end") << "out" << small << false << 13 << 19 << Pages() << QString() << QSize() << 1;
+    QTest::addRow("first after last") << "out" << small << false << 3 << 2 << Pages() << QString() << QSize() << 1;
+    QTest::addRow("first below one") << "out" << small << false << -4 << 2 << Pages{1, 2} << QString() << QSize() << 1;
+    QTest::addRow("blanks, quotes and non-ASCII in paths") << "it's \"q\"  Ünï 日本 " << small << false << 2 << 2 << Pages{2} << QString() << QSize() << 1;
+    QTest::addRow("A4") << "out" << a4 << false << 1 << 3 << Pages{1, 2, 3} << QString() << QSize() << 1;
+    QTest::addRow("A4 turned") << "out" << a4 << true << 1 << 1 << Pages{1} << QString() << QSize() << 1;
+    QTest::addRow("landscape strip") << "out" << QSizeF(842, 30) << false << 1 << 3 << Pages{1, 2, 3} << QString() << QSize() << 1;
+    QTest::addRow("one pixel high") << "out" << QSizeF(200, 0.4) << false << 1 << 1 << Pages{1} << QString() << QSize() << 1;
+    QTest::addRow("box, aspect kept, in bands") << "out" << a4 << false << 1 << 1 << Pages{1} << "300x300,keep" << QSize(300, 425) << 4;
+    QTest::addRow("box, aspect kept, turned") << "out" << a4 << true << 1 << 3 << Pages{1, 2, 3} << "200x200,keep" << QSize(283, 200) << 4;
+    QTest::addRow("box, three times below 150 dpi") << "out" << small << false << 1 << 1 << Pages{1} << "90x90,keep" << QSize(90, 135) << 3;
+    QTest::addRow("box stretched: twice the size") << "out" << small << false << 1 << 1 << Pages{1} << "40x60,stretch" << QSize(80, 120) << 2;
+    QTest::addRow("box past 150 dpi") << "out" << small << false << 1 << 1 << Pages{1} << "200x200,keep" << QSize() << 1;
+    QTest::addRow("box of no aspect") << "out" << small << false << 1 << 1 << Pages{1} << "20x20" << QSize() << 1;
 }
 
 // Short ranges are cut into bands so that every core has the same share of work; each page must
@@ -157,6 +169,9 @@ void TestPdfToPng::rendersPagesOfRange()
     QFETCH(int, first);
     QFETCH(int, last);
     QFETCH(Pages, expected);
+    QFETCH(QString, box);
+    QFETCH(QSize, size);
+    QFETCH(int, factor);
     QVERIFY(QDir(dir->path()).mkpath(name));
     const QString base = dir->filePath(name) + QLatin1Char('/') + name;
     writePdf(base + ".pdf", 12, points);
@@ -168,24 +183,28 @@ void TestPdfToPng::rendersPagesOfRange()
         QFile stale(imageName(base, expected.first()));
         QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("stale") == 5);
     }
-    QCOMPARE(runTool({"-f", QString::number(first), "-l", QString::number(last), base + ".pdf", base}), 0);
+    QCOMPARE(runTool({"-f", QString::number(first), "-l", QString::number(last), base + ".pdf", base}, nullptr, box), 0);
     QStringList names;
     for (int page : expected)
         names << QFileInfo(imageName(base, page)).fileName();
     QCOMPARE(written(name), names);
     const QString whole = dir->filePath(QStringLiteral("whole"));
-    QCOMPARE(runTool({"-f", "1", "-l", "12", base + ".pdf", whole}), 0);
+    QCOMPARE(runTool({"-f", "1", "-l", "12", base + ".pdf", whole}, nullptr, box), 0);
     const std::unique_ptr<Poppler::Document> reference(Poppler::Document::load(base + ".pdf"));
     QVERIFY(reference);
     reference->setRenderHint(Poppler::Document::Antialiasing);
     reference->setRenderHint(Poppler::Document::TextAntialiasing);
     reference->setPaperColor(Qt::white);
+    reference->setRenderHint(Poppler::Document::ThinLineShape, !size.isEmpty());
+    const QSizeF dpi = size.isEmpty() ? QSizeF(150, 150) : QSizeF(72.0 * size.width() * factor / points.width(), 72.0 * size.height() * factor / points.height());
+    size = size.isEmpty() ? (points * 150 / 72).toSize().expandedTo(QSize(1, 1)) : size;
     for (int page : expected) {
         const QImage image(imageName(base, page));
-        QCOMPARE(image.size(), (points * 150 / 72).toSize().expandedTo(QSize(1, 1)));
+        QCOMPARE(image.size(), size);
         QCOMPARE(image, QImage(imageName(whole, page)));
         const QImage paper = std::unique_ptr<Poppler::Page>(reference->page(page - 1))
-                                 ->renderToImage(150, 150, 0, 0, image.width(), image.height());
+                                 ->renderToImage(dpi.width(), dpi.height(), 0, 0, size.width() * factor, size.height() * factor)
+                                 .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         const QImage a = image.convertToFormat(QImage::Format_ARGB32);
         const QImage b = paper.convertToFormat(QImage::Format_ARGB32);
         int largest = 0; // difference of one channel, alpha included

@@ -38,10 +38,15 @@ void GroupProcess::killGroup()
 }
 
 GroupProcess::Result GroupProcess::runWithin(const QString& program, const QStringList& args,
-                                             int timeoutMs)
+                                             int timeoutMs, const QProcessEnvironment& environment)
 {
     Result result;
     GroupProcess process;
+    if (!environment.isEmpty()) {
+        QProcessEnvironment merged = QProcessEnvironment::systemEnvironment();
+        merged.insert(environment);
+        process.setProcessEnvironment(merged);
+    }
     process.setStandardOutputFile(QProcess::nullDevice());
     process.start(program, args, QIODevice::ReadOnly);
     if (!process.waitForStarted(-1))

@@ -6,6 +6,12 @@
 // be used by two threads at once. A short range is cut into horizontal bands, so that every
 // core gets the same share of the work.
 //
+// With PDFTOPNG_BOX=WIDTHxHEIGHT,keep (or ,stretch) in its environment, the box of pixels that
+// each page image is scaled to afterwards, its aspect kept (covering the box) or not, a page is
+// rendered kSupersampling times the size that covers the box and averaged down to it, so that
+// the caller finds its thumbnail's pixels ready; without it, or where that would pass 150 dpi,
+// the page is rendered at 150 dpi.
+//
 // The tool links Poppler's C++ interface and libpng only, no Qt: it is started once per
 // file, so what it loads at start-up counts.
 //
@@ -30,11 +36,13 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -51,6 +59,12 @@
 namespace {
 
 constexpr double kDpi = 150.0;
+// Rendered pixels averaged into one pixel of the box-sized image, along each side: Poppler's
+// anti-aliasing is too coarse for a page drawn at thumbnail size directly (small text comes
+// out bold, hairlines black). Where that many would pass 150 dpi, fewer do, down to
+// kLeastSupersampling; below that the page is rendered at 150 dpi as without a box.
+constexpr int kSupersampling = 4;
+constexpr int kLeastSupersampling = 3;
 // A page whose rendering would be larger is rendered at a lower resolution instead, so that
 // a huge MediaBox cannot make a worker allocate gigabytes.
 constexpr double kMaxPixels = 50e6;
@@ -75,18 +89,57 @@ enum ExitStatus {
     WriteFailed = 6
 };
 
+// The box of pixels that the page images are scaled to.
+struct Box
+{
+    double width;
+    double height;
+    bool keepAspect;
+};
+
 struct Options
 {
     int first;
     int last;
     std::string pdf;
     std::string root;
+    std::optional<Box> box;
 };
 
 void report(const std::string& message)
 {
     std::fprintf(stderr, "pdftopng: %s\n", message.c_str());
 }
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// With MIRAVEL_STAGES=1 set, as for the caller's own timings, the tool's stages go to stderr
+// as the caller logs its own: "miravel.stages: pdftopng-STAGE MS PDF".
+class StageLog
+{
+public:
+    explicit StageLog(const std::string& pdf)
+        : pdf(pdf)
+    {
+        const char* stages = std::getenv("MIRAVEL_STAGES");
+        enabled = stages && std::strcmp(stages, "1") == 0;
+    }
+
+    void log(const char* stage, double ms) const
+    {
+        if (enabled)
+            std::fprintf(stderr, "miravel.stages: pdftopng-%s %.1f %s\n", stage, ms, pdf.c_str());
+    }
+
+private:
+    std::string pdf;
+    bool enabled = false;
+};
 
 std::optional<int> parseNumber(const char* text)
 {
@@ -106,7 +159,24 @@ std::optional<Options> parseArguments(int argc, char* argv[])
     const std::optional<int> last = parseNumber(argv[4]);
     if (!first || !last)
         return std::nullopt;
-    return Options {std::max(1, *first), *last, argv[5], argv[6]};
+    return Options {std::max(1, *first), *last, argv[5], argv[6], std::nullopt};
+}
+
+// "WIDTHxHEIGHT,keep" or "WIDTHxHEIGHT,stretch", both sides positive; anything else names no
+// box.
+std::optional<Box> parseBox(const char* text)
+{
+    int width = 0;
+    int height = 0;
+    char aspect[8] = {};
+    int end = 0;
+    if (!text || std::sscanf(text, "%9dx%9d,%7[a-z]%n", &width, &height, aspect, &end) != 3
+        || text[end] != '\0' || width < 1 || height < 1)
+        return std::nullopt;
+    const bool keep = std::strcmp(aspect, "keep") == 0;
+    if (!keep && std::strcmp(aspect, "stretch") != 0)
+        return std::nullopt;
+    return Box {double(width), double(height), keep};
 }
 
 // The PDF's bytes, mapped once and shared, read-only, by the documents of all workers: read
@@ -163,8 +233,12 @@ Document openDocument(const MappedFile& file, const std::string& path)
     return Document(poppler::document::load_from_file(path));
 }
 
-void setUp(poppler::page_renderer& renderer)
+void setUp(poppler::page_renderer& renderer, bool thumbnails)
 {
+    // Lines thinner than a pixel are drawn a pixel wide, at their share of the pixel's cover:
+    // at thumbnail sizes solid lines of a pixel would blacken a page's hairlines.
+    if (thumbnails)
+        renderer.set_line_mode(poppler::page_renderer::line_shape);
     renderer.set_render_hint(poppler::page_renderer::antialiasing);
     renderer.set_render_hint(poppler::page_renderer::text_antialiasing);
     renderer.set_paper_color(0xffffffff);
@@ -202,34 +276,93 @@ void setUpSharedRenderingState()
     const std::unique_ptr<poppler::page> page(document ? document->create_page(0) : nullptr);
     if (page) {
         poppler::page_renderer renderer;
-        setUp(renderer);
+        setUp(renderer, false);
         renderer.render_page(page.get());
     }
 }
 
-// Pixel size of a page and the resolution that gives it.
+// Pixel size of a page's image, the resolutions across and down that the page is rendered at
+// and how many rendered pixels along each side make one pixel of the image.
 struct Geometry
 {
-    double dpi;
+    double xDpi;
+    double yDpi;
     int width;
     int height;
+    int factor;
 };
 
-Geometry geometryOf(const poppler::page& page)
+// The smallest image of a page of width x height points that covers the box, its sides whole
+// pixels, rendered `factor` times larger along each side; nothing when that passes kDpi or
+// the limits. With the aspect kept, that image is the thumbnail. Stretched, it is scaled
+// unevenly afterwards, which keeps small text only from an image of more pixels than the
+// thumbnail: it is handed over twice that size, rendered at half the factor.
+std::optional<Geometry> thumbnailGeometry(double width, double height, const Box& box)
+{
+    const int handover = box.keepAspect ? 1 : 2;
+    const double cover = std::max(box.width / width, box.height / height);
+    const double across = handover * std::max(1.0, std::round(width * cover));
+    const double down = handover * std::max(1.0, std::round(height * cover));
+    const int factor = int(std::min<double>(
+        {double(kSupersampling / handover), std::floor(kDpi / 72 * width / across),
+         std::floor(kDpi / 72 * height / down), std::floor(kMaxSide / std::max(across, down)),
+         std::floor(std::sqrt(kMaxPixels / (across * down)))}));
+    if (factor * handover < kLeastSupersampling)
+        return std::nullopt;
+    // Across and down apart, so that each side is whole: the caller's scaling then keeps it.
+    return Geometry {72 * across * factor / width, 72 * down * factor / height, int(across),
+                     int(down), factor};
+}
+
+Geometry geometryOf(const poppler::page& page, const std::optional<Box>& box)
 {
     // The crop box, turned as the page is shown.
-    const poppler::rectf box = page.page_rect(poppler::crop_box);
+    const poppler::rectf crop = page.page_rect(poppler::crop_box);
     const bool turned = page.orientation() == poppler::page::landscape
         || page.orientation() == poppler::page::seascape;
-    const double width = turned ? box.height() : box.width();
-    const double height = turned ? box.width() : box.height();
+    const double width = turned ? crop.height() : crop.width();
+    const double height = turned ? crop.width() : crop.height();
+    if (box) {
+        if (const std::optional<Geometry> thumbnail = thumbnailGeometry(width, height, *box))
+            return *thumbnail;
+    }
     const double scale = std::min(
         {kDpi / 72, std::sqrt(kMaxPixels / (width * height)), kMaxSide / std::max(width, height)});
     if (scale >= kDpi / 72) // rounded as Poppler rounds a whole page
-        return {kDpi, std::max(1, int(width * scale + 0.5)),
-                std::max(1, int(height * scale + 0.5))};
+        return {kDpi, kDpi, std::max(1, int(width * scale + 0.5)),
+                std::max(1, int(height * scale + 0.5)), 1};
     // Sides rounded down, but at least one pixel, keep the image inside the limits.
-    return {72 * scale, std::max(1, int(width * scale)), std::max(1, int(height * scale))};
+    return {72 * scale, 72 * scale, std::max(1, int(width * scale)),
+            std::max(1, int(height * scale)), 1};
+}
+
+// Each factor x factor block of an RGB image, averaged into one pixel.
+poppler::image shrink(const poppler::image& large, int factor)
+{
+    const int width = large.width() / factor;
+    const int height = large.height() / factor;
+    poppler::image small(width, height, poppler::image::format_rgb24);
+    const unsigned area = unsigned(factor * factor);
+    std::vector<unsigned> sums(std::size_t(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int row = y * factor; row < (y + 1) * factor; ++row) {
+            const auto* in = reinterpret_cast<const unsigned char*>(large.const_data())
+                + std::size_t(row) * std::size_t(large.bytes_per_row());
+            for (unsigned* sum = sums.data(); sum != sums.data() + sums.size(); sum += 3) {
+                for (int i = 0; i < factor; ++i, in += 3) {
+                    sum[0] += in[0];
+                    sum[1] += in[1];
+                    sum[2] += in[2];
+                }
+            }
+        }
+        auto* out = reinterpret_cast<unsigned char*>(small.data())
+            + std::size_t(y) * std::size_t(small.bytes_per_row());
+        for (std::size_t i = 0; i < sums.size(); ++i)
+            out[i] = static_cast<unsigned char>((sums[i] + area / 2) / area);
+    }
+    return small;
 }
 
 // 8-bit RGB rows of the bands, top to bottom; false when libpng fails.
@@ -301,7 +434,7 @@ bool writePng(const std::vector<poppler::image>& bands, const Geometry& size, in
 struct PageJob
 {
     int number = 0;
-    Geometry size {kDpi, 1, 1};
+    Geometry size {kDpi, kDpi, 1, 1, 1};
     std::vector<poppler::image> bands;
     std::atomic<int> remaining {0};
     std::atomic<bool> failed {false};
@@ -323,6 +456,7 @@ public:
     // Measures the pages in document before any worker starts.
     Renderer(poppler::document& document, const Options& options, int last, int workers)
         : root(options.root)
+        , thumbnails(options.box.has_value())
         , pages(std::size_t(last - options.first + 1))
         , bandCount(bandsPerPage(int(pages.size()), workers))
     {
@@ -332,7 +466,7 @@ public:
             job.number = options.first + int(i);
             const std::unique_ptr<poppler::page> page(document.create_page(job.number - 1));
             if (page)
-                job.size = geometryOf(*page);
+                job.size = geometryOf(*page, options.box);
             else
                 job.failed = true;
             bytes += 3.0 * job.size.width * job.size.height;
@@ -349,7 +483,7 @@ public:
     void work(poppler::document& document)
     {
         poppler::page_renderer renderer;
-        setUp(renderer);
+        setUp(renderer, thumbnails);
         for (int task = nextTask++; task < taskCount; task = nextTask++) {
             PageJob& job = pages[std::size_t(task / bandCount)];
             const int band = task % bandCount;
@@ -363,6 +497,8 @@ public:
     {
         return writeFailed ? WriteFailed : renderFailed ? RenderFailed : Done;
     }
+    // Time spent writing page images, summed over the workers.
+    double writingMs() const { return double(writingMicroseconds) / 1000; }
 
 private:
     void renderBand(poppler::document& document, const poppler::page_renderer& renderer,
@@ -380,16 +516,20 @@ private:
         const int bottom = int(std::int64_t(size.height) * (band + 1) / bandCount);
         if (bottom <= top)
             return; // a page fewer pixels high than there are bands
+        const int factor = size.factor;
         const poppler::image image =
-            renderer.render_page(page.get(), size.dpi, size.dpi, 0, top, size.width, bottom - top);
-        if (!image.is_valid() || image.width() != size.width || image.height() != bottom - top)
+            renderer.render_page(page.get(), size.xDpi, size.yDpi, 0, top * factor,
+                                 size.width * factor, (bottom - top) * factor);
+        if (!image.is_valid() || image.width() != size.width * factor
+            || image.height() != (bottom - top) * factor)
             job.failed = true;
         else
-            job.bands[std::size_t(band)] = image;
+            job.bands[std::size_t(band)] = factor == 1 ? image : shrink(image, factor);
     }
 
     void finish(PageJob& job)
     {
+        const Clock::time_point start = Clock::now();
         if (job.failed) {
             report("cannot render page " + std::to_string(job.number));
             renderFailed = true;
@@ -397,9 +537,11 @@ private:
             writeFailed = true;
         }
         job.bands.clear(); // frees the page's pixels at once
+        writingMicroseconds += std::int64_t(1000 * millisecondsSince(start));
     }
 
     const std::string root;
+    const bool thumbnails;
     std::vector<PageJob> pages;
     const int bandCount;
     int zlibLevel = 0;
@@ -407,17 +549,25 @@ private:
     std::atomic<int> nextTask {0};
     std::atomic<bool> renderFailed {false};
     std::atomic<bool> writeFailed {false};
+    std::atomic<std::int64_t> writingMicroseconds {0};
 };
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    const std::optional<Options> options = parseArguments(argc, argv);
+    // Processor time until now: starting the process and loading the libraries.
+    timespec started = {};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &started);
+    const Clock::time_point opening = Clock::now();
+    std::optional<Options> options = parseArguments(argc, argv);
     if (!options) {
         std::fprintf(stderr, "usage: pdftopng -f FIRST -l LAST PDF ROOT\n");
         return Usage;
     }
+    options->box = parseBox(std::getenv("PDFTOPNG_BOX"));
+    const StageLog stages(options->pdf);
+    stages.log("start", 1e3 * double(started.tv_sec) + double(started.tv_nsec) / 1e6);
     // Poppler's own diagnostics would flood stderr for damaged files; failures are reported
     // here instead.
     poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
@@ -456,6 +606,8 @@ int main(int argc, char* argv[])
         documents.push_back(std::move(document));
     }
 
+    stages.log("open", millisecondsSince(opening));
+    const Clock::time_point drawing = Clock::now();
     std::vector<std::thread> threads;
     if (documents.size() > 1)
         setUpSharedRenderingState();
@@ -464,6 +616,8 @@ int main(int argc, char* argv[])
     renderer.work(*primary);
     for (std::thread& thread : threads)
         thread.join();
+    stages.log("draw", millisecondsSince(drawing));
+    stages.log("write", renderer.writingMs());
 
     return renderer.status();
 }

@@ -88,6 +88,7 @@ Thumbnailer::tThumbnailPages OfficeThumbnailer::generate(QFile& file)
         }
         if (document) {
             pages = plan.exportPages(*document, file, source);
+            const StageTimer closing("close", file.fileName());
             document->close();
         }
         application->quit();
@@ -104,7 +105,10 @@ Thumbnailer::tThumbnailPages OfficeThumbnailer::exportPdf(OfficeDocument& docume
                                                           bool ignorePrintAreas,
                                                           const PdfFailure& failure)
 {
-    removeWorkingFiles(QStringLiteral("*.pdf"));
+    {
+        const StageTimer clearing("clear", source);
+        removeWorkingFiles(QStringLiteral("*.pdf"));
+    }
     const QString pdfPath =
         workArea() + QFileInfo(source).completeBaseName() + QStringLiteral(".pdf");
     // Only the chosen pages are exported: the PDF starts at pageStart.

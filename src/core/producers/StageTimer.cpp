@@ -20,7 +20,7 @@ StageTimer::StageTimer(const char* stage, const QString& file)
 StageTimer::~StageTimer()
 {
     if (timer.isValid())
-        log(stage, file, timer.elapsed());
+        log(stage, file, double(timer.nsecsElapsed()) / 1e6);
 }
 
 bool StageTimer::enabled()
@@ -29,9 +29,9 @@ bool StageTimer::enabled()
     return fromEnvironment || lcStages().isInfoEnabled();
 }
 
-void StageTimer::log(const char* stage, const QString& file, qint64 ms)
+void StageTimer::log(const char* stage, const QString& file, double ms)
 {
     if (enabled())
         QMessageLogger(nullptr, 0, nullptr, lcStages().categoryName()).info().noquote()
-            << stage << ms << file;
+            << stage << QString::number(ms, 'f', 1) << file;
 }

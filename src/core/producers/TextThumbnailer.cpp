@@ -1,12 +1,15 @@
 #include "producers/TextThumbnailer.h"
 
 #include "job/FileFamilies.h"
+#include "producers/StageTimer.h"
 
 #include <QDebug>
 #include <QFileInfo>
 #include <QPrinter>
 #include <QTextCodec>
 #include <QTextDocument>
+
+#include <optional>
 
 TextThumbnailer::TextThumbnailer()
     : extensions(FileFamilies::suffixSet(Text))
@@ -46,13 +49,17 @@ QString TextThumbnailer::decodeText(const QByteArray& bytes)
 Thumbnailer::tThumbnailPages TextThumbnailer::generate(QFile& file)
 {
     tThumbnailPages pages;
-    removeWorkingFiles(QStringLiteral("*.pdf"));
+    {
+        const StageTimer stage("clear", file.fileName());
+        removeWorkingFiles(QStringLiteral("*.pdf"));
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         qDebug() << " [ERROR] "
                  << "TextThumbnailer::generate"
                  << "  file.open(QIODevice::ReadOnly)  " << file.fileName();
         fail(FileReport::NotReadable);
     } else {
+        std::optional<StageTimer> typesetting(std::in_place, "typeset", file.fileName());
         textDocument->setPlainText(decodeText(file.read(MaxTextBytes)));
         file.close();
 
@@ -61,6 +68,7 @@ Thumbnailer::tThumbnailPages TextThumbnailer::generate(QFile& file)
         pdfPrinter->setOutputFileName(pdfPath);
         pdfPrinter->setFromTo(settings.pageStart, settings.pageEnd);
         textDocument->print(pdfPrinter.get());
+        typesetting.reset();
 
         QFile pdfFile(pdfPath);
         if (!pdfFile.exists()) {

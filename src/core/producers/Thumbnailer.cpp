@@ -14,6 +14,8 @@
 #include <QThreadPool>
 #include <QVector>
 
+#include <optional>
+
 namespace {
 
 QString quotedCommand(const QString& program, const QStringList& args)
@@ -99,8 +101,10 @@ bool Thumbnailer::saveThumbnail(const QString& source, const QString& target,
                                 ThumbSettings::tOutFormat format, const ThumbnailStamp& stamp)
 {
     const ThumbnailWriter writer(QSize(settings.width, settings.height), settings.keepAspectRatio);
+    std::optional<StageTimer> reading(std::in_place, "read", source);
     FileReport::Failure unread = FileReport::None;
     const QImage thumbnail = writer.load(source, unread);
+    reading.reset();
     if (thumbnail.isNull()) {
         qDebug() << " [ERROR] "
                  << "Thumbnailer::saveThumbnail"
@@ -161,7 +165,10 @@ Thumbnailer::tThumbnailPages Thumbnailer::runPdfToPng(QFile& pdf, const QString&
     // What the thumbnails record of their source, taken once before the pages are rendered.
     const ThumbnailStamp sourceStamp = ThumbnailStamp::of(source.fileName());
 
-    removeWorkingFiles(QStringLiteral("*.png"));
+    {
+        const StageTimer stage("clear", pdf.fileName());
+        removeWorkingFiles(QStringLiteral("*.png"));
+    }
     bool rendered = false;
     {
         const StageTimer stage("render", pdf.fileName());
@@ -234,7 +241,15 @@ bool Thumbnailer::executePdf2Png(QString firstPage, QString lastPage, const QStr
         QStringLiteral("-f"), firstPage, QStringLiteral("-l"), lastPage, pdfPath, outputRoot};
     const int pages = lastPage.toInt() - firstPage.toInt() + 1;
     const int timeout = childTimeoutMs > 0 ? childTimeoutMs : pdf2PngTimeoutMs(pages);
-    const GroupProcess::Result run = GroupProcess::runWithin(pdf2PngPath, args, timeout);
+    // The box that saveThumbnail scales to: pdftopng renders the pages at the size it needs.
+    QProcessEnvironment box;
+    box.insert(
+        QStringLiteral("PDFTOPNG_BOX"),
+        QStringLiteral("%1x%2,%3")
+            .arg(settings.width)
+            .arg(settings.height)
+            .arg(settings.keepAspectRatio ? QLatin1String("keep") : QLatin1String("stretch")));
+    const GroupProcess::Result run = GroupProcess::runWithin(pdf2PngPath, args, timeout, box);
     if (!run.started) {
         qDebug() << " [ERROR] "
                  << "Thumbnailer::executePdf2Png"
