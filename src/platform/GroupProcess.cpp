@@ -37,31 +37,6 @@ void GroupProcess::killGroup()
     waitForFinished(5000);
 }
 
-GroupProcess::Result GroupProcess::runWithin(const QString& program, const QStringList& args,
-                                             int timeoutMs, const QProcessEnvironment& environment)
-{
-    Result result;
-    GroupProcess process;
-    if (!environment.isEmpty()) {
-        QProcessEnvironment merged = QProcessEnvironment::systemEnvironment();
-        merged.insert(environment);
-        process.setProcessEnvironment(merged);
-    }
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, args, QIODevice::ReadOnly);
-    if (!process.waitForStarted(-1))
-        return result;
-    result.started = true;
-    if (!process.waitForFinished(timeoutMs)) {
-        result.timedOut = true;
-        process.killGroup();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.errorOutput = process.readAllStandardError();
-    return result;
-}
-
 QList<GroupProcess::Member> GroupProcess::groupMembers(qint64 group)
 {
     QList<Member> members;

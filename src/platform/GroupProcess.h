@@ -28,18 +28,6 @@ public:
     // Live members of a process group. Zombies do not count.
     static QList<Member> groupMembers(qint64 group);
 
-    struct Result
-    {
-        bool started = false;
-        bool timedOut = false;
-        int exitCode = -1;
-        QByteArray errorOutput; // what it wrote on its standard error
-    };
-    // Runs program with args (no shell), in this process's environment with `environment`
-    // added, and waits at most timeoutMs for it to end; on time-out the whole group is killed.
-    static Result runWithin(const QString& program, const QStringList& args, int timeoutMs,
-                            const QProcessEnvironment& environment = QProcessEnvironment());
-
 protected:
     void setupChildProcess() override;
 

@@ -35,6 +35,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -45,6 +46,7 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -560,6 +562,12 @@ int main(int argc, char* argv[])
     timespec started = {};
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &started);
     const Clock::time_point opening = Clock::now();
+    // Started by Miravel: ends with it, even when it is killed.
+    if (const char* parent = std::getenv("MIRAVEL_PARENT_PID")) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != std::atoi(parent))
+            return Usage; // it ended before the line above
+    }
     std::optional<Options> options = parseArguments(argc, argv);
     if (!options) {
         std::fprintf(stderr, "usage: pdftopng -f FIRST -l LAST PDF ROOT\n");

@@ -1,6 +1,6 @@
 #include "producers/Thumbnailer.h"
 
-#include "GroupProcess.h"
+#include "ChildRun.h"
 #include "output/NameClaims.h"
 #include "output/NameTemplate.h"
 #include "output/OutputFormat.h"
@@ -249,7 +249,7 @@ bool Thumbnailer::executePdf2Png(QString firstPage, QString lastPage, const QStr
             .arg(settings.width)
             .arg(settings.height)
             .arg(settings.keepAspectRatio ? QLatin1String("keep") : QLatin1String("stretch")));
-    const GroupProcess::Result run = GroupProcess::runWithin(pdf2PngPath, args, timeout, box);
+    const ChildRun::Result run = ChildRun::run(pdf2PngPath, args, timeout, box);
     if (!run.started) {
         qDebug() << " [ERROR] "
                  << "Thumbnailer::executePdf2Png"
