@@ -11,6 +11,8 @@
 #include <QtTest>
 
 #include <zlib.h>
+#include <csignal>
+#include <sys/resource.h>
 
 // Scaling and saving thumbnails, and the picture producer.
 class TestPictureThumbnails : public QObject
@@ -22,6 +24,7 @@ private slots:
     void saveThumbnail_data();
     void saveThumbnail();
     void hugeBaselineJpegDecodedReduced();
+    void fullDiskLeavesOldThumbnail();
     void producer_data();
     void producer();
     void stamp_data();
@@ -188,6 +191,31 @@ void TestPictureThumbnails::hugeBaselineJpegDecodedReduced()
     saver.setSettings(settings(100, 100, true, ThumbSettings::OutPng));
     QVERIFY(saver.saveThumbnail(writeFile(dir.filePath(QStringLiteral("baseline")), jpegClaiming20000(false)), target, ThumbSettings::OutPng));
     QCOMPARE(QImage(target).size(), QSize(100, 100));
+}
+
+// A write cut short (a full disk, here a file size limit) leaves the old thumbnail and no part file.
+void TestPictureThumbnails::fullDiskLeavesOldThumbnail()
+{
+    const QString folder = dir.filePath(QStringLiteral("full"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString target = writeFile(folder + QStringLiteral("/t.png"), "old");
+    QImage noise(400, 400, QImage::Format_RGB32);
+    for (int i = 0; i < noise.width() * noise.height(); ++i)
+        noise.setPixel(i % 400, i / 400, qRgb(i * 7919 % 256, i * 104729 % 256, i % 251));
+    const QString source = writeFile(dir.filePath(QStringLiteral("noise.png")), encoded(noise, "PNG"));
+    ImageThumbnailer saver;
+    saver.setSettings(settings(400, 400, true));
+    rlimit old;
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit small{20000, old.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+    const bool saved = saver.saveThumbnail(source, target, ThumbSettings::OutPng);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    QVERIFY(!saved);
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"t.png"});
+    QFile kept(target);
+    QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == "old");
 }
 
 void TestPictureThumbnails::producer_data()

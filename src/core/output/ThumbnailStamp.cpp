@@ -2,11 +2,11 @@
 
 #include "job/Names.h"
 #include "output/OutputFormat.h"
+#include "output/WholeFile.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QUrl>
 #include <QVector>
 #include <QtEndian>
@@ -211,7 +211,5 @@ bool ThumbnailStamp::addToFile(const QString& path) const
         return false;
     const QByteArray stamped = addTo(file.readAll());
     file.close();
-    QSaveFile replaced(path);
-    return replaced.open(QIODevice::WriteOnly) && replaced.write(stamped) == stamped.size()
-        && replaced.commit();
+    return WholeFile::write(path, stamped);
 }

@@ -1,13 +1,13 @@
 #include "output/ThumbnailWriter.h"
 
 #include "output/OutputFormat.h"
+#include "output/WholeFile.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QtMath>
 
 #include <utility>
@@ -207,8 +207,5 @@ bool ThumbnailWriter::save(const QImage& thumbnail, const QString& target,
     if (!writer.write(image))
         return false;
     encoded = stamp.addTo(std::move(encoded));
-    // QSaveFile: a failed write never leaves a truncated thumbnail behind.
-    QSaveFile file(target);
-    return file.open(QIODevice::WriteOnly) && file.write(encoded) == encoded.size()
-        && file.commit();
+    return WholeFile::write(target, encoded);
 }

@@ -4,13 +4,14 @@
 #include "job/FileFamilies.h"
 #include "output/OutputFormat.h"
 #include "output/ThumbnailStamp.h"
+#include "output/WholeFile.h"
 #include "producers/StageTimer.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QDir>
 #include <QImage>
 #include <QImageReader>
-#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include <cstdio>
@@ -50,9 +51,10 @@ FileReport::Failure writeSlide(OfficeDocument& presentation, int slide, const QS
                 == 0;
     } else if (written) {
         const QImage image = reader.read();
-        QSaveFile bmp(path);
-        written = !image.isNull() && bmp.open(QIODevice::WriteOnly)
-            && image.save(&bmp, format.writerName) && bmp.commit();
+        QByteArray bmp;
+        QBuffer buffer(&bmp);
+        written = !image.isNull() && image.save(&buffer, format.writerName)
+            && WholeFile::write(path, bmp);
     }
     return written ? FileReport::None : FileReport::CannotWrite;
 }
