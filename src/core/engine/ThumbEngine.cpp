@@ -242,7 +242,9 @@ bool ThumbEngine::gatherFiles(QStringList& files)
 void ThumbEngine::scanFolder(const QString& folder, QStringList& files)
 {
     const QDir root(folder);
-    QDirIterator it(folder,
+    // Hidden entries stay out; a FIFO, device, socket or broken link of a wanted suffix is
+    // found, to be reported rather than dropped without a word.
+    QDirIterator it(folder, QDir::AllEntries | QDir::System,
                     job.recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
     while (it.hasNext()) {
         if (isStopping())
