@@ -39,7 +39,7 @@ QList<Popup> withPopups(const std::function<void()>& call,
     });
     poll.start(5);
     call();
-    QTest::qWaitFor([&] { return seen.size() >= awaited; }, 10000);
+    (void)QTest::qWaitFor([&] { return seen.size() >= awaited; }, 10000);
     return seen;
 }
 
@@ -653,9 +653,9 @@ private slots:
         const QImage real(thumbnail);
         tree->setCurrentItem(item);
         QVERIFY(get<QLabel>("lblPreviewDetails")->text().startsWith(QString("%1 x %2 pixels, PNG, ").arg(real.width()).arg(real.height())));
-        QCOMPARE(get<QLabel>("lblPreviewPicture")->pixmap()->size(), real.size());
+        QCOMPARE(get<QLabel>("lblPreviewPicture")->pixmap(Qt::ReturnByValue).size(), real.size());
         get<QSplitter>("splitterResults")->setSizes({10000, 80});
-        QTRY_VERIFY(get<QLabel>("lblPreviewPicture")->pixmap()->width() <= 80);
+        QTRY_VERIFY(get<QLabel>("lblPreviewPicture")->pixmap(Qt::ReturnByValue).width() <= 80);
         get<QAbstractButton>("btnPreview")->click();
         QVERIFY(!get("previewThumbnail")->isVisible());
 

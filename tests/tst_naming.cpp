@@ -1,5 +1,6 @@
 #include "FileNameCodec.h"
 #include "output/NameClaims.h"
+#include "output/NameTemplate.h"
 #include "producers/ImageThumbnailer.h"
 
 #include <QDateTime>
@@ -20,6 +21,7 @@ private slots:
     void thumbnailPath_data();
     void thumbnailPath();
     void nameClaims();
+    void readsClock();
     void fileNames_data();
     void fileNames();
 
@@ -105,6 +107,15 @@ QTEST_MAIN(TestNaming)
 #include "tst_naming.moc"
 
 // One job's thumbnail names: one file, one source, whatever the spelling of its path.
+// Only a template that names by the clock makes each run's names differ.
+void TestNaming::readsClock()
+{
+    const QList<QPair<QString, bool>> templates{{"[NAME]_[date]", true}, {"[]x[Time]", true}, {"x[DATE", true},
+                                                {"[MDATE]_[MTIME]", false}, {"[ DATE]", false}, {"[[DATE]", false}};
+    for (const auto& [text, clock] : templates)
+        QVERIFY2(NameTemplate::readsClock(text) == clock, qPrintable(text));
+}
+
 void TestNaming::nameClaims()
 {
     NameClaims claims;

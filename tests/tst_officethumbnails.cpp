@@ -54,7 +54,7 @@ void TestOfficeThumbnails::initTestCase()
     QVERIFY(OfficeFixtures::writeAll(office->session(), dir.path()));
     QVERIFY(QFile::copy(dir.filePath(QStringLiteral("book.xlsx")), dir.filePath(QStringLiteral("sheets-named.docx"))));
     FileNameCodec::installForLocale(); // names not valid UTF-8, as the program takes them
-    QVERIFY(QFile::copy(dir.filePath("doc.docx"), dir.filePath(QFile::decodeName("l\xe9ttre.docx"))) && QFile::copy(dir.filePath("deck.pptx"), dir.filePath(QFile::decodeName("d\xe9ck.pptx"))));
+    QVERIFY(QFile::copy(dir.filePath("doc.docx"), dir.filePath(QFile::decodeName("l\xe9ttre.docx"))) && QFile::copy(dir.filePath("deck.pptx"), dir.filePath(QFile::decodeName("d\xe9" "ck.pptx"))));
     QByteArray noise(4096, '\0');
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
     for (const char* name : {"garbage.docx", "garbage.xlsx", "garbage.pptx"})
@@ -90,8 +90,9 @@ void TestOfficeThumbnails::generate_data()
     QTest::addRow("jpeg slides 2 to 5 of 3") << "deck.pptx" << 2 << 5 << jpeg << P{2, 3} << "" << 0 << QSize(120, 240) << F::None;
     QTest::addRow("bmp slide at the exact box, aspect not kept") << "deck.pptx" << 3 << 3 << bmp << P{3} << "" << 0 << QSize(120, 90) << F::None;
     QTest::addRow("first slide past the end") << "deck.pptx" << 4 << 6 << png << P{} << "" << 0 << QSize(120, 240) << F::NoPagesInRange;
+    QTest::addRow("slides backwards") << "deck.pptx" << 3 << 2 << png << P{} << "" << 0 << QSize(120, 240) << F::NoPagesInRange;
     QTest::addRow("document named in Latin-1") << QFile::decodeName("l\xe9ttre.docx") << 1 << 1 << png << P{1} << "" << 0 << QSize() << F::None;
-    QTest::addRow("presentation named in Latin-1") << QFile::decodeName("d\xe9ck.pptx") << 1 << 1 << png << P{1} << "" << 0 << QSize(120, 240) << F::None;
+    QTest::addRow("presentation named in Latin-1") << QFile::decodeName("d\xe9" "ck.pptx") << 1 << 1 << png << P{1} << "" << 0 << QSize(120, 240) << F::None;
     QTest::addRow("slide cut short leaves no file") << "deck.pptx" << 2 << 2 << jpeg << P{} << "ppSlide->Export to" << 300 << QSize(120, 240) << F::CannotWrite;
 }
 
@@ -183,7 +184,9 @@ void TestOfficeThumbnails::officeEndsWithEngine()
     QSignalSpy done(&engine, &ThumbEngine::sigDone);
     engine.start();
     // No office document among the files, an empty one aside: no office, whatever the suffixes allow.
-    ThumbJob job{{}, {"docx", "xlsx", "pptx"}, {dir.filePath(QStringLiteral("empty.docx")), dir.filePath(QStringLiteral("book.fods"))}, false};
+    ThumbJob job;
+    job.extensions = QStringList{"docx", "xlsx", "pptx"};
+    job.paths = QStringList{dir.filePath(QStringLiteral("empty.docx")), dir.filePath(QStringLiteral("book.fods"))};
     engine.startJob(job);
     QVERIFY(done.wait(60000));
     QCOMPARE(officeProcess, 0);

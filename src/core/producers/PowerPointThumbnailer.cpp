@@ -117,16 +117,13 @@ Thumbnailer::tThumbnailPages PowerPointThumbnailer::exportSlides(OfficeDocument&
     tThumbnailPages pages;
     const OutputFormat& format = OutputFormat::of(settings.outputFormat);
     const ThumbnailStamp source = ThumbnailStamp::of(file.fileName());
-    if (presentation.slideCount().value <= 0 || settings.pageStart > settings.pageEnd) {
+    // The range's slides that the presentation has; none when it fails to tell.
+    const qint32 last = qMin(settings.pageEnd, presentation.slideCount().value);
+    if (settings.pageStart > last) {
         fail(FileReport::NoPagesInRange);
         return pages;
     }
-    for (qint32 i = settings.pageStart; i <= settings.pageEnd; ++i) {
-        if (i > presentation.slideCount().value) {
-            if (pages.isEmpty())
-                fail(FileReport::NoPagesInRange);
-            break;
-        }
+    for (qint32 i = settings.pageStart; i <= last; ++i) {
         const QString imagePath =
             QDir::toNativeSeparators(claimThumbnailPath(settings.outputFolderFor(file), file, i));
         if (i < 1) {

@@ -254,15 +254,15 @@ OfficeResult<bool> OfficeDocument::saveCopy(const QString& path, const QString& 
     return office->run(
         QStringLiteral("Storing %1").arg(path),
         [component = d->component, url, filterName, password] {
-            auto arguments = properties({
-                property(QStringLiteral("FilterName"), uno::Any(toOUString(filterName))),
-                property(QStringLiteral("Overwrite"), uno::Any(true)),
-            });
-            if (!password.isEmpty()) {
-                arguments.realloc(arguments.getLength() + 1);
-                arguments[arguments.getLength() - 1] =
-                    property(QStringLiteral("Password"), uno::Any(toOUString(password)));
-            }
+            const beans::PropertyValue filter =
+                property(QStringLiteral("FilterName"), uno::Any(toOUString(filterName)));
+            const beans::PropertyValue overwrite =
+                property(QStringLiteral("Overwrite"), uno::Any(true));
+            const auto arguments = password.isEmpty()
+                ? properties({filter, overwrite})
+                : properties(
+                    {filter, overwrite,
+                     property(QStringLiteral("Password"), uno::Any(toOUString(password)))});
             const uno::Reference<frame::XStorable> storable(component, uno::UNO_QUERY_THROW);
             storable->storeToURL(url, arguments);
         });
