@@ -588,6 +588,8 @@ private slots:
         const QString firstName = get<QLabel>("lblFirstName")->text().section("Your first file: ", 1);
         QTest::mouseClick(get<QAbstractButton>("btnGenerate"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(get("btnGenerate")->isEnabled(), 60000);
+        // Every family ticked, but no office document among the sources: no office was started.
+        QVERIFY(QDir::temp().entryList({QString("miravel-office-%1-*").arg(QCoreApplication::applicationPid())}, QDir::Dirs).isEmpty());
 
         auto* tree = get<QTreeWidget>("treeThumbnails");
         QMap<QString, int> listed;

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -122,11 +123,20 @@ void MainWindow::on_buttonWizzardNext_clicked()
     ui->buttonWizzardBack->setEnabled(true);
     if (ui->stackedWidget->currentWidget() == ui->pageOutputName)
         outputNamePage.pageShown();
-    // With an office family ticked, the office starts while the user looks at this page.
+    // A chosen office document starts the office while the user looks at this page; one
+    // found in a chosen folder starts it once the job finds it.
     if (ui->stackedWidget->currentWidget() == ui->pageGenerate && ui->btnGenerate->isEnabled()) {
         QStringList extensions;
         fileTypesPage.checkedTypes(extensions, true);
-        engine.prepare(extensions);
+        QStringList chosen;
+        for (const QString& path : filesFoldersPage.selectedPaths()) {
+            const QFileInfo file(path);
+            if (file.isFile() && file.size() > 0
+                && extensions.contains(file.suffix(), Qt::CaseInsensitive))
+                chosen << file.suffix();
+        }
+        if (!chosen.isEmpty())
+            engine.prepare(chosen);
     }
 }
 
