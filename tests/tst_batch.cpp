@@ -68,6 +68,8 @@ private slots:
                                    "{d}/in/pic.png\t1\t{d}/out/thumbnail_pic_1.png"};
         QTest::addRow("mixed folder as text lines")
             << QStringList{"-o", "{d}/out", "{d}/in"} << QByteArray() << 0 << mixed << QStringList() << "home";
+        QTest::addRow("suffixes written with a wildcard or a dot")
+            << QStringList{"-o", "{d}/out", "--ext", "*.pdf,.png", "{d}/in"} << QByteArray() << 0 << (mixed.filter(".pdf\t") + mixed.filter(".png\t")) << QStringList() << "home";
         QTest::addRow("json with per-family pages, format and template")
             << QStringList{"--json", "--pages", "pdf=1-2", "-F", "jpg", "-T", "[NAME]-[PAGE]",
                            "--types", "pdf,pictures", "--size", "pictures=50x40", "-o", "{d}/out",

@@ -222,7 +222,7 @@ bool ThumbEngine::gatherFiles(QStringList& files)
     gathered.clear();
     for (const QString& path : qAsConst(job.paths)) {
         if (isStopping())
-            return false;
+            break;
         const QFileInfo info(path);
         // Anything else chosen, missing or no regular file, is kept to be reported; a file
         // named on its own is placed in a share by the path as given.
