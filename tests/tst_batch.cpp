@@ -301,6 +301,7 @@ private slots:
         QTest::addColumn<QString>("output"); // how standard output begins
         QTest::addColumn<int>("errorLines");
         QTest::addRow("--help names --batch") << QStringList{"x", "--help"} << 0 << "Usage: miravel [PATH...]\n       miravel --batch [options] PATH..." << 0;
+        QTest::addRow("--batch --help names --batch") << QStringList{"--batch", "--help"} << 0 << "Usage: miravel --batch [options] PATH...\nMakes thumbnails" << 0;
         QTest::addRow("--version") << QStringList{"--version"} << 0 << "Miravel 1." << 0;
         QTest::addRow("the window without a display: said in one line, 2") << QStringList{dir.path()} << 2 << "" << 1;
     }

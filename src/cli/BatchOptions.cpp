@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -185,8 +187,14 @@ bool BatchOptions::parse(const QStringList& arguments)
                                  QStringLiteral("PATH..."));
     if (!parser.parse(arguments))
         return fail(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("help"))) {
+        // The toolkit's usage line names the binary only; this one says how batch mode starts.
+        QString text = parser.helpText();
+        text.replace(0, text.indexOf(QLatin1Char('\n')),
+                     tr("Usage: miravel --batch [options] PATH..."));
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        std::exit(0);
+    }
 
     if (parser.isSet(settings)) {
         StoredSettings stored;
