@@ -1,4 +1,6 @@
 #include "DeadlineRunner.h"
+#include "OfficeArea.h"
+#include "OfficeAreaSweeper.h"
 #include "OfficeDocument.h"
 #include "OfficeFixtures.h"
 #include "OfficeInstallation.h"
@@ -21,6 +23,7 @@ private slots:
     void failedCalls();
     void killedProcessSeenToEnd();
     void officeEndsWithKilledProgram();
+    void sweepSparesStrangers();
     void replacesLostProcess_data(); void replacesLostProcess(); // last: they replace the office
 
 private:
@@ -118,6 +121,32 @@ void tst_OfficeAutomation::officeEndsWithKilledProgram()
     OfficeSession next;
     QVERIFY(next.ensureRunning().ok());
     QVERIFY(!QDir::temp().exists(areas.first()));
+}
+
+void tst_OfficeAutomation::sweepSparesStrangers()
+{
+    // A dead run's area whose recorded group now holds a process naming the area's profile
+    // and, beside it, its child that does not: only the first is the area's office.
+    QProcess gone;
+    gone.start(QStringLiteral("true"), QStringList());
+    QVERIFY(gone.waitForStarted(10000));
+    const QString area = QDir::temp().filePath(OfficeArea::Prefix + QStringLiteral("%1-sweep").arg(gone.processId()));
+    QVERIFY(gone.waitForFinished(10000));
+    QVERIFY(QDir().mkpath(area));
+    QProcess office;
+    office.start(QStringLiteral("setsid"), {QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("sleep 60; :"),
+                                            QStringLiteral("-env:UserInstallation=") + OfficeArea::profileUrl(area)});
+    QVERIFY(office.waitForStarted(10000));
+    const qint64 group = office.processId();
+    QTRY_COMPARE_WITH_TIMEOUT(groupMembers(group).size(), 2, 10000);
+    OfficeArea::writeRecord(area, {group, {}});
+    OfficeAreaSweeper::sweepOrphans();
+    QVERIFY(office.waitForFinished(10000));
+    const QList<qint64> left = groupMembers(group);
+    ::kill(-static_cast<pid_t>(group), SIGKILL);
+    QCOMPARE(office.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(left.size(), 1);
+    QVERIFY(!QFileInfo::exists(area));
 }
 
 void tst_OfficeAutomation::replacesLostProcess_data()
