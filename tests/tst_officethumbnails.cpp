@@ -169,6 +169,10 @@ void TestOfficeThumbnails::officeEndsWithEngine()
     QFile doc(dir.filePath(QStringLiteral("doc.docx")));
     QVERIFY(orphan.generate(doc).isEmpty());
     QCOMPARE(orphan.takeFailure(), FileReport::OfficeUnavailable);
+    // A stop that comes before the office's session holds for the session made after it.
+    SharedOffice stopped;
+    stopped.abort();
+    QVERIFY(!stopped.session().ensureRunning().ok());
     // The engine's producers share one office, made and ended on the worker thread.
     auto shared = std::make_shared<SharedOffice>();
     ThumbEngine engine({{Word, new WordThumbnailer(shared)},
