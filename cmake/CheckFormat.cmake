@@ -1,7 +1,7 @@
 # Fails when a C++ source of the project is not laid out as .clang-format says.
 #   cmake -DSOURCE_DIR=<repo> -DCLANG_FORMAT=<program> -P CheckFormat.cmake
 set(files)
-foreach(dir src tools tests bench)
+foreach(dir src tools tests bench scripts)
     file(GLOB_RECURSE found ${SOURCE_DIR}/${dir}/*.cpp ${SOURCE_DIR}/${dir}/*.h)
     list(APPEND files ${found})
 endforeach()
