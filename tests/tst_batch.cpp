@@ -193,6 +193,7 @@ private slots:
         QTest::addRow("missing thumbnail") << out << QStringList() << "remove" << doc << 0;
         QTest::addRow("bmp newer than its source") << out + QStringList{"-F", "bmp"} << QStringList() << "" << both << 0;
         QTest::addRow("bmp older than its source") << out + QStringList{"-F", "bmp"} << QStringList() << "touch" << doc << 0;
+        QTest::addRow("bmp as old as its source") << out + QStringList{"-F", "bmp"} << QStringList() << "same" << doc << 0;
         QTest::addRow("sources of one name, each with its own thumbnails")
             << out + QStringList{"{d}/clash/three.pdf", "{d}/clash/three.txt"} << QStringList() << "" << both + QStringList{"three.pdf", "three.txt"} << 0;
         QTest::addRow("time token refused") << out << QStringList{"-T", "[NAME]_[Time]"} << "" << QStringList() << 2;
@@ -226,6 +227,8 @@ private slots:
                 QVERIFY(pic.seek(pic.size()) && pic.write("x") == 1 && pic.flush() && pic.setFileTime(modified, QFileDevice::FileModificationTime));
             else if (change == "touch") // after the thumbnail
                 QVERIFY(pic.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime));
+            else if (change == "same") // the thumbnail's time, as on a coarse clock
+                QVERIFY(pic.setFileTime(QFileInfo(path("uout/thumbnail_pic_1.bmp")).lastModified(), QFileDevice::FileModificationTime));
             else if (change == "remove")
                 QVERIFY(QFile::remove(path("uout/thumbnail_pic_1.png")));
         }
@@ -293,6 +296,16 @@ private slots:
             QVERIFY(next.waitForFinished(60000) && !QDir(area).exists());
         }
     }
+    // On a terminal the progress line counts the files done against the files found.
+    void progressOnTerminal()
+    {
+        QProcess terminal; // script(1) gives the program a terminal
+        const QString command = QStringLiteral("'%1' --batch -o '%2' '%3' '%4'").arg(MIRAVEL_PATH, path("tty"), path("in/pic.png"), path("in/note.txt"));
+        start(terminal, {"-qec", command, "/dev/null"}, "home", "script");
+        QVERIFY(terminal.waitForFinished(60000));
+        QCOMPARE(terminal.exitCode(), 0);
+        QVERIFY(terminal.readAllStandardOutput().contains("[2/2] "));
+    }
     // The program's own command line, without a display.
     void ownCommandLine_data()
     {
@@ -343,7 +356,7 @@ private slots:
 
 private:
     QString path(const QString& relative) const { return dir.filePath(relative); }
-    void start(QProcess& process, const QStringList& args, const QString& home = "home")
+    void start(QProcess& process, const QStringList& args, const QString& home = "home", const QString& program = MIRAVEL_PATH)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), path(home));
@@ -352,7 +365,7 @@ private:
         // The office profile goes under the test's folder, where findGroup finds it.
         env.insert(QStringLiteral("TMPDIR"), path("tmp"));
         process.setProcessEnvironment(env);
-        process.start(QStringLiteral(MIRAVEL_PATH), args);
+        process.start(program, args);
     }
     // The group of a live process with `text`, below the test's folder, in its command line (a
     // zombie's is empty); 0 when there is none.
