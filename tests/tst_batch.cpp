@@ -108,6 +108,8 @@ private slots:
             << QStringList{"--shard", "4/3", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --shard 4/3"} << "home";
         QTest::addRow("shard 0 gives 2")
             << QStringList{"--shard", "0/3", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --shard 0/3"} << "home";
+        QTest::addRow("page range of three numbers gives 2")
+            << QStringList{"--pages", "pdf=1-2-3", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --pages pdf=1-2-3"} << "home";
         QTest::addRow("size out of range gives 2")
             << QStringList{"--size", "5x5", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --size 5x5"} << "home";
         QTest::addRow("output below a file gives 2")
