@@ -33,7 +33,7 @@ private slots:
             QVERIFY(QDir(dir.path()).mkpath(QLatin1String(sub)));
         QImage picture(100, 80, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
-        for (const char* name : {"in/pic.png", "odd/-a b.png", "odd/it's \"ünï\".png", "odd/e\x1b[31m\t\n\\\xc2\x9b.png", "clash/three.png"})
+        for (const char* name : {"in/pic.png", "odd/-a b.png", "odd/it's \"ünï\".png", "odd/e\x1b[31m\t\n\\\x7f\xc2\x9b.png", "clash/three.png"})
             QVERIFY(picture.save(path(QString::fromUtf8(name)), "PNG"));
         QVERIFY(picture.save(path("latin/" + Latin1Name + ".png"), "PNG"));
         QVERIFY(!writeFile(path("clash/three.txt"), "Three.").isEmpty());
@@ -102,8 +102,8 @@ private slots:
             << QStringList{"{d}/gone.png", "{d}/in/pic.png\t1\t{d}/out/thumbnail_pic_1.png", "{d}/odd/fifo.png"}
             << QStringList{"{d}/gone.png: no such file", "{d}/odd/fifo.png: not a regular file"} << "home";
         QTest::addRow("control characters and backslashes in names escaped")
-            << QStringList{"-o", "{d}/out", QString::fromUtf8("{d}/odd/e\x1b[31m\t\n\\\xc2\x9b.png")} << QByteArray() << 0
-            << QStringList{"{d}/odd/e\\x1b[31m\\x09\\x0a\\\\\\x9b.png\t1\t{d}/out/thumbnail_e\\x1b[31m\\x09\\x0a\\\\\\x9b_1.png"} << QStringList() << "home";
+            << QStringList{"-o", "{d}/out", QString::fromUtf8("{d}/odd/e\x1b[31m\t\n\\\x7f\xc2\x9b.png")} << QByteArray() << 0
+            << QStringList{"{d}/odd/e\\x1b[31m\\x09\\x0a\\\\\\x7f\\x9b.png\t1\t{d}/out/thumbnail_e\\x1b[31m\\x09\\x0a\\\\\\x7f\\x9b_1.png"} << QStringList() << "home";
         QTest::addRow("shard beyond the count gives 2")
             << QStringList{"--shard", "4/3", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --shard 4/3"} << "home";
         QTest::addRow("shard 0 gives 2")
@@ -169,7 +169,7 @@ private slots:
         for (const QString& folder : {path("out"), path("stored")})
             for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files)) {
                 QVERIFY2(!QImage(file.filePath()).isNull(), qPrintable(file.filePath()));
-                written << file.filePath().replace("\\", "\\\\").replace("\x1b", "\\x1b").replace("\t", "\\x09").replace("\n", "\\x0a").replace(QChar(0x9b), "\\x9b");
+                written << file.filePath().replace("\\", "\\\\").replace("\x1b", "\\x1b").replace("\t", "\\x09").replace("\n", "\\x0a").replace("\x7f", "\\x7f").replace(QChar(0x9b), "\\x9b");
             }
         thumbnails.sort();
         written.sort();
