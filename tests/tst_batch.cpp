@@ -110,8 +110,10 @@ private slots:
             << QStringList{"--shard", "0/3", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --shard 0/3"} << "home";
         QTest::addRow("page range of three numbers gives 2")
             << QStringList{"--pages", "pdf=1-2-3", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --pages pdf=1-2-3"} << "home";
-        QTest::addRow("size out of range gives 2")
-            << QStringList{"--size", "5x5", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --size 5x5"} << "home";
+        QTest::addRow("width out of range gives 2")
+            << QStringList{"--size", "5x200", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --size 5x200"} << "home";
+        QTest::addRow("height out of range gives 2")
+            << QStringList{"--size", "200x1001", "-o", "{d}/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"bad --size 200x1001"} << "home";
         QTest::addRow("output below a file gives 2")
             << QStringList{"-o", "{d}/in/pic.png/out", "{d}/in"} << QByteArray() << 2 << QStringList() << QStringList{"cannot create the output folder {d}/in/pic.png/out"} << "home";
         QTest::addRow("working folder that cannot be made gives 2, naming it and why")
